@@ -1,0 +1,18 @@
+#pragma once
+// What the editor needs of the speech service: the one way to say a text
+// and the one way to silence it.
+
+#include <string>
+
+namespace brunzit {
+
+class TextSpeaker {
+public:
+    virtual ~TextSpeaker() = default;
+    // Speaks a Windows-1252 text with the chosen voice, after the exceptions
+    // dictionary has rewritten it.
+    virtual void SpeakText(const std::string& text) = 0;
+    virtual void StopSpeaking() = 0;
+};
+
+}  // namespace brunzit
