@@ -1,0 +1,1 @@
+# sources of this area are added to the editor library here
