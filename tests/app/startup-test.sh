@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The program as a newcomer starts it: on a first start the speech window
+# comes before the main window; the main window's title is "Sense nom -
+# brunzit"; closing it ends the program.
+set -euo pipefail
+bin_dir=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/xvfb-session.sh"
+
+work=$(mktemp -d)
+cleanup() {
+  [ -n "${PROGRAM_PID:-}" ] && kill "$PROGRAM_PID" 2>/dev/null || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+start_xvfb
+copy_program "$bin_dir" "$work/program"
+export XDG_CONFIG_HOME="$work/config"
+unset QT_QPA_PLATFORM
+"$work/program/brunzit" >"$work/out.log" 2>&1 &
+PROGRAM_PID=$!
+
+fail() { echo "FAIL: $*"; cat "$work/out.log"; exit 1; }
+
+tts=$(wait_for_window "TTS - Projecte Remor 2016" 20 --onlyvisible) || fail "the speech window never appeared"
+if xdotool search --onlyvisible --name "^Sense nom - brunzit\$" >/dev/null 2>&1; then
+  fail "the main window was shown before the speech window was closed"
+fi
+echo "speech window shown first: ok"
+
+xdotool key --window "$tts" Return
+main=$(wait_for_window "Sense nom - brunzit" 20 --onlyvisible) || fail "the main window never appeared"
+echo "main window titled 'Sense nom - brunzit': ok"
+
+grep -q "Numero sintetitzador=0" "$work/program/brunzit.ini" || fail "closing the speech window did not store the voice position"
+echo "voice position stored: ok"
+
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main" || true
+xdotool key --window "$main" alt+a
+sleep 0.3
+xdotool key --window "$main" t
+for _ in $(seq 1 100); do
+  kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "closing the main window ended the program: ok"; PROGRAM_PID=; exit 0; }
+  sleep 0.1
+done
+fail "the program did not end when its main window closed"
