@@ -1,0 +1,206 @@
+#pragma once
+// The main window: a plain-text editor over the 48-key grid keyboard. The
+// cursor keys and Return drive the grid keyboard (panel shown) or the
+// scanning keyboard (panel hidden); everything the window says goes through
+// SayText.
+
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <string>
+
+class QAction;
+class QActionGroup;
+class QDialog;
+class QFileDialog;
+class QFontDialog;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPrintDialog;
+class QTimer;
+class TFormLletra;
+
+namespace brunzit {
+class TextSpeaker;
+}
+
+class TFormPrincipal : public QMainWindow {
+    Q_OBJECT
+public:
+    // FormCreate: builds the window, fills ScanBlocks, sets the dialogs'
+    // folders and names the document "Sense nom".
+    explicit TFormPrincipal(QWidget* parent = nullptr);
+    ~TFormPrincipal() override;
+
+    // The windows created after this one, in start-up order. speaker is the
+    // speech service; any of them may be null (nothing is shown or said).
+    void SetCompanions(QDialog* aboutBox, TFormLletra* formLletra, QDialog* speechWindow,
+                       brunzit::TextSpeaker* speaker);
+
+    // The one speaking entry (Windows-1252).
+    void SayText(const std::string& text);
+
+    // The editor's text in Windows-1252 with CR LF line breaks, and its
+    // replacement (CR LF, lone CR or LF all read as one line break).
+    std::string EditorText() const;
+    void SetEditorText(const std::string& text);
+
+    // Key handling. Keys are Qt::Key values; the shift state is ignored.
+    void EditorKeyDown(int key);
+    void FormKeyDown(int key);
+    void JumpToEnd();
+    bool WantReturns() const { return wantReturns_; }
+
+    // Grid keyboard.
+    void KeyAt(int column, int row);
+    void ControlMouseMove(QLabel* key, int x, int y);
+    void ControlClick(QLabel* key);
+    QLabel* GridKey(int column, int row) const;
+
+    // Menu commands. Each is what its item does when clicked; the settings
+    // loader runs the option commands directly to apply a stored value.
+    void MenuCatalaClick();
+    void MenuCastellanoClick();
+    void MenuControldelcursoriReturnpercontrolarelteclatClick();
+    void MenuLlegirlalletraquesescriuClick();
+    void MenuVeureLaLletraQueEsDiuClick();
+    void MenuTeclatVisibleClick();
+    void MenuLlegirlalletraactualClick();
+    void MenuCalcularClick();
+    void MenuSintetitzadorClick();
+    void MenuParlantClick();
+    void MenuSortirClick();
+
+    // Stores the document name and titles the window "<file name> - <application>".
+    void SetDocumentName(const std::string& name);
+
+    // Defined by the settings, documents and mouse-click areas of the editor
+    // library; declared here so those areas can add them to this window.
+    void LoadSettings();
+    void SaveSettings();
+    bool QuerySaveChanges();
+    void LoadDocument(const std::string& path);
+    bool SaveDocument();
+    bool SaveDocumentAs();
+    void CopyTextToClipboard(const std::string& text);
+    void ApplyDarkColours();
+    void MenuNouClick();
+    void MenuObrirArxiuClick();
+    void MenuFileSaveClick();
+    void MenuFileSaveAsClick();
+    void MenuImprimirClick();
+    void MenuCopiarALaCarpetaClick();
+    void MenuCanviarLaFontDelEditorClick();
+    void MenuFonsNegreClick();
+    void MenuTeclesesquerraiavallambelclicClick();
+
+    // The poll of the mouse-click control; see the definition.
+    void TimerMouseHookTimer();
+
+    // State shared by the parts of the editor.
+    int CursorCol = 0;
+    int CursorRow = 0;
+    QLabel* CurrentKey = nullptr;
+    char CurrentKeyCode = ' ';
+    bool SilentClear = false;
+    std::string DocumentName;
+    std::int64_t NextClickTick = 0;
+    bool HookActive = false;
+    bool InItems = true;
+
+    // Controls.
+    QWidget* PanelEditor = nullptr;
+    QPlainTextEdit* Editor = nullptr;
+    QWidget* PanelLletres = nullptr;
+    QTimer* TimerMouseHook = nullptr;
+    QFontDialog* FontDialogEditor = nullptr;
+    QFileDialog* OpenDialog = nullptr;
+    QFileDialog* SaveDialog = nullptr;
+    QPrintDialog* PrintDialog = nullptr;  // made by the documents area when first needed
+
+    // The keys of the grid keyboard, named after their sign.
+    QLabel *A = nullptr, *B = nullptr, *C = nullptr, *D = nullptr, *E = nullptr, *F = nullptr;
+    QLabel *G = nullptr, *H = nullptr, *I = nullptr, *J = nullptr, *Return = nullptr, *Llegir = nullptr;
+    QLabel *K = nullptr, *L = nullptr, *M = nullptr, *N = nullptr, *O = nullptr, *P = nullptr;
+    QLabel *Q = nullptr, *R = nullptr, *S = nullptr, *T = nullptr, *punt = nullptr, *Esborrar = nullptr;
+    QLabel *U = nullptr, *V = nullptr, *W = nullptr, *ICS = nullptr, *YGREGA = nullptr, *Z = nullptr;
+    QLabel *mes = nullptr, *menys = nullptr, *per = nullptr, *dividid = nullptr, *igual = nullptr,
+           *Calcular = nullptr;
+    QLabel *zero = nullptr, *un = nullptr, *dos = nullptr, *tres = nullptr, *quatre = nullptr,
+           *cinc = nullptr;
+    QLabel *sis = nullptr, *siete = nullptr, *vuit = nullptr, *nou = nullptr, *espai = nullptr,
+           *Imprimir = nullptr;
+
+    // MainMenu1.
+    QMenu* MenuArxiu = nullptr;
+    QAction* MenuNou = nullptr;
+    QAction* MenuObrirArxiu = nullptr;
+    QAction* MenuFileSave = nullptr;
+    QAction* MenuFileSaveAs = nullptr;
+    QAction* MenuImprimir = nullptr;
+    QAction* MenuSortir = nullptr;
+    QMenu* MenuOpcion = nullptr;
+    QAction* MenuControldelcursoriReturnpercontrolarelteclat = nullptr;
+    QAction* MenuLlegirlalletraquesescriu = nullptr;
+    QAction* MenuVeureLaLletraQueEsDiu = nullptr;
+    QAction* MenuTeclatVisible = nullptr;
+    QAction* MenuLlegirlalletraactual = nullptr;
+    QAction* MenuCopiarALaCarpeta = nullptr;
+    QAction* MenuCalcular = nullptr;
+    QAction* MenuTeclesesquerraiavallambelclic = nullptr;
+    QAction* MenuCanviarLaFontDelEditor = nullptr;
+    QAction* MenuFonsNegre = nullptr;
+    QAction* MenuSintetitzador = nullptr;
+    QMenu* MenuLlengua = nullptr;
+    QAction* MenuCatala = nullptr;
+    QAction* MenuCastellano = nullptr;
+    QAction* MenuParlant = nullptr;
+
+    // Companions given by SetCompanions.
+    QDialog* AboutBox() const { return aboutBox_; }
+    TFormLletra* FormLletra() const { return formLletra_; }
+    QDialog* SpeechWindow() const { return speechWindow_; }
+    brunzit::TextSpeaker* Speaker() const { return speaker_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void FormCreate();
+    void CreateEditor();
+    void CreateKeyboard();
+    void CreateMenus();
+    void CreateDialogs();
+    void SetCatalanCaptions();
+    void SetSpanishCaptions();
+
+    // Consequences of a tick that changed (by the menu or by a command).
+    void CursorControlToggled(bool on);
+    void VeureLaLletraToggled(bool on);
+    void TeclatVisibleToggled(bool on);
+
+    // Selections (Return) and their helpers.
+    void GridSelection(char code);
+    void ScanSelection();
+    void RunFunctionItem(int item);
+    void ReadAll();
+    std::string PrintText();
+    std::string CalculateEditorLine();
+    void AppendText(const std::string& text);
+    void ReplaceBexo();
+    void ColourKey(QLabel* key, bool highlighted);
+    bool Catalan() const;
+    bool GridVisible() const;
+    bool SpeakTyped() const;
+
+    std::array<QLabel*, 48> keys_{};
+    QActionGroup* languageGroup_ = nullptr;
+    bool wantReturns_ = false;
+
+    QDialog* aboutBox_ = nullptr;
+    TFormLletra* formLletra_ = nullptr;
+    QDialog* speechWindow_ = nullptr;
+    brunzit::TextSpeaker* speaker_ = nullptr;
+};
