@@ -12,10 +12,21 @@
 // - Each write re-reads the file under an advisory lock (a ".lock" file
 //   beside it) and replaces it through a temporary file and a rename, so no
 //   concurrent write is lost and no reader ever sees half a file.
+// - A file that cannot be a settings file (it holds a NUL byte, or is larger
+//   than profiletext::kMaxFileBytes) reads as all defaults. A write to it
+//   first renames it to "<name>.damaged-<date>-<time>", so nothing the user
+//   had is lost, and then starts a new file. A file that cannot be read at
+//   all (permissions) is never replaced: the write fails.
+// - A section, key or value that could not be read back as written (line
+//   breaks or NUL in any of them, '=' in a key, ']' in a section, surrounding
+//   blanks in a name) is refused: the write returns false and changes nothing.
+// - A symbolic link is followed: its target is the file replaced.
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace brunzit {
 
@@ -48,6 +59,11 @@ private:
 // Pure text operations on the content of a settings file, used by ProfileFile
 // and by the tests and fuzzers.
 namespace profiletext {
+constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+// Not binary and not too large.
+bool isSettingsText(std::string_view content);
+// The names and the value can be written and read back unchanged.
+bool canStore(const std::string& section, const std::string& key, const std::string& value);
 std::optional<std::string> lookup(const std::string& content, const std::string& section,
                                   const std::string& key);
 // Returns the new content with key set to value.

@@ -20,14 +20,23 @@ public:
     void ApplyExceptions(std::string& text) const;
     // Shows the open dialog, loads the chosen file; returns DictionaryEnabled.
     bool ChooseDictionary();
+    // Reads the file, rebuilds the table and records the choice in the
+    // settings; returns DictionaryEnabled. A file that cannot be read leaves
+    // the dictionary off and the stored choice as it was.
     bool LoadDictionary(const std::string& path);
 
     bool DictionaryEnabled() const;
-    void SetDictionaryEnabled(bool enabled);  // the check box switches it off
+    // The check box switches it off; switching on takes a loaded table.
+    void SetDictionaryEnabled(bool enabled);
+    // The file of the last successful load, or the one named in the settings.
+    const std::string& DictionaryFileName() const { return dictionaryFileName_; }
+    QFileDialog* openDialog() const { return FormOpenDialogDiccionariExcepcions; }
 
     const brunzit::ExceptionDictionary& dictionary() const { return dictionary_; }
 
 private:
     QFileDialog* FormOpenDialogDiccionariExcepcions = nullptr;
     brunzit::ExceptionDictionary dictionary_;
+    bool dictionaryEnabled_ = false;
+    std::string dictionaryFileName_;
 };

@@ -1,0 +1,82 @@
+#pragma once
+// The pronunciation exceptions dictionary: pairs of a word and the text said
+// in its place, read from a user-written file of one pair per line and applied
+// to every text before it is spoken. Plain C++; the holder window
+// (TFormDiccionariExcepcions) adds the settings and the open dialog.
+//
+// Choices this implementation makes:
+// - The table grows past 1000 entries: every accepted line of the file is
+//   kept, in file order. A file is refused (as unreadable) when it is larger
+//   than kMaxFileBytes or holds a NUL byte (not a text file), so loading is
+//   bounded and a binary file never becomes a table of garbage.
+// - An entry whose replacement holds its own key as a whole word would be
+//   replaced for ever under the restart-from-the-start rule. Such an entry is
+//   marked "self-containing" at load; for it alone the scan resumes after the
+//   inserted text instead of restarting, so every occurrence present in the
+//   text is replaced once. Entries that terminate anyway keep the exact
+//   restart-from-the-start result.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brunzit {
+
+struct ExceptionEntry {
+    std::string key;
+    std::string replacement;
+    // The replacement holds the key as a whole word: see the note above.
+    bool selfContaining = false;
+};
+
+// 1-based position of the separator of a dictionary line, 0 when none: the
+// first blank if the line holds any; otherwise the first comma; otherwise the
+// first semicolon; otherwise the first TAB.
+std::size_t FindSeparator(std::string_view line);
+
+// True when key occurs in text as a whole word (a..z compared without regard
+// to case; blank, full stop, comma and semicolon, and the text's ends, are the
+// word boundaries).
+bool ContainsWholeWord(std::string_view text, std::string_view key);
+
+// Replaces every whole-word occurrence of key in text by replacement,
+// scanning again from the start after each replacement until no occurrence is
+// left. Returns at once for an empty key. When the replacement holds the key
+// as a whole word, each scan resumes after the inserted text instead, so the
+// call always ends.
+void ReplaceWholeWord(std::string& text, const std::string& key, const std::string& replacement);
+
+class ExceptionDictionary {
+public:
+    static constexpr std::size_t kMaxFileBytes = 16u * 1024u * 1024u;
+
+    enum class LoadStatus {
+        Loaded,      // at least one entry
+        NoEntries,   // read, but no valid line
+        ReadFailed,  // missing, unreadable, too large or not a text file
+    };
+
+    // Rebuilds the table from the whole content of a file. Lines end with
+    // CR LF, CR or LF. Returns the number of entries.
+    std::size_t loadFromBytes(std::string_view content);
+    // Rebuilds the table from a file. On ReadFailed the table is left empty.
+    LoadStatus loadFromFile(const std::string& path);
+    void clear() { entries_.clear(); }
+
+    // Parses one line (without its line break); false when the line is
+    // skipped: empty, no separator, or an empty key or replacement.
+    static bool parseLine(std::string_view line, ExceptionEntry& entry);
+
+    // Runs ReplaceWholeWord for every entry in file order; each entry works on
+    // the text left by the ones before it.
+    void ApplyExceptions(std::string& text) const;
+
+    const std::vector<ExceptionEntry>& entries() const { return entries_; }
+    std::size_t ExceptionCount() const { return entries_.size(); }
+
+private:
+    std::vector<ExceptionEntry> entries_;
+};
+
+}  // namespace brunzit
