@@ -4,9 +4,109 @@
 
 #include "calc/dcalculs.h"
 
+#include <cstdint>
+#include <string_view>
+
 namespace brunzit {
 
 // Rounds to the nearest Real6 value (ties to even), kept as an extended real.
 long double RoundToReal6(long double value);
+
+// Real6 values have 40 significant bits and a small exponent range, so each
+// one is exactly a double; these convert without any rounding.
+double Real6ToDouble(Real6 value);
+Real6 DoubleToReal6(double exactReal6Value);
+
+// ---- Preparation and analysis -------------------------------------------
+
+// Up to 202 characters enter the substitutions; "P" grows to 8 characters
+// and every pair may gain a "*", so 202 * 8 * 2 bounds the prepared text.
+inline constexpr int PreparedCapacity = 4096;
+
+struct PreparedText {
+  char Chars[PreparedCapacity];
+  int Length = 0;
+  std::string_view view() const { return {Chars, static_cast<std::size_t>(Length)}; }
+};
+
+// Upper case, outer brackets, variable check, substitutions, implied "*".
+// Returns false with error set when the analysis ends here.
+bool PrepareExpression(std::string_view text, std::int32_t& error, std::int32_t& flag, PreparedText& prepared);
+
+// Every character against its neighbours, and the decimal points: 0 or 5.
+std::int32_t CheckCharacters(std::string_view prepared);
+
+// Cuts the prepared text into slots: 0 or an analysis code.
+std::int32_t Tokenise(std::string_view prepared, OperationList& list);
+
+// Every slot against its neighbours; "(+" loses the sign, "(-" becomes "(-1*".
+std::int32_t CheckSlots(OperationList& list);
+
+// The decimal reading of a number of digits with at most one point.
+bool ReadDecimal(std::string_view digits, long double& value);
+
+// ---- Evaluation by innermost-bracket reduction (the reference) ----------
+
+// Values of X, Y, Z, U, V in this order.
+struct VariableValues {
+  Real6 Values[5];
+};
+
+// The whole evaluation on a working copy of list; result is written on
+// success and with the out-of-range code of a too-large final value.
+void EvaluateList(const OperationList& list, const VariableValues& variables, Real6& result, std::int32_t& error);
+
+// The last "(" before the first ")" and that ")" (indexes into Slots).
+bool FindInnermostBracket(const OperationList& work, int& open, int& close);
+
+// Reduces Slots[open..close] to one number slot and applies the function
+// before it. Returns false with error set when an operation fails.
+bool ReduceBracket(OperationList& work, int open, int close, std::int32_t& error);
+
+// Operations on values stored as Real6; results come back rounded to Real6.
+long double RaisePower(long double base, long double exponent, std::int32_t& error);
+long double SafeTangent(long double x, std::int32_t& error);
+long double SafeSquareRoot(long double x, std::int32_t& error);
+
+enum class FunctionId : std::uint8_t {
+  None, SIN, SIG, COS, COG, TAN, TAG, ASI, ASG, ACO, ACG, ATA, ATG, ABS, LNE, LOG, ALO, EXP
+};
+FunctionId FunctionFromName(std::string_view name);
+// The function applied to x, rounded to Real6; error set on failure.
+long double ApplyFunction(FunctionId function, long double x, std::int32_t& error);
+
+// ---- Evaluation by a plan built once per analysis ------------------------
+
+// The reductions of the reference, in the same order, as a flat list of
+// register operations. Constants and variables live in registers; every
+// operation writes a fresh register, so a plan can run any number of times.
+inline constexpr int PlanRegisterCapacity = 5 + 2 * SlotCapacity + 8;
+
+enum class PlanOp : std::uint8_t { Add, Subtract, Multiply, Divide, Power, Function };
+
+struct PlanStep {
+  PlanOp Op;
+  FunctionId Function;
+  std::uint16_t Target;
+  std::uint16_t Left;   // the argument of a function
+  std::uint16_t Right;
+};
+
+struct EvaluationPlan {
+  bool Ready = false;           // built from a successful analysis
+  int StepCount = 0;
+  int ResultRegister = 0;
+  PlanStep Steps[SlotCapacity];
+  double Registers[PlanRegisterCapacity];  // 0..4 hold X, Y, Z, U, V
+};
+
+// Builds the plan from a successfully analysed list. Returns false (plan not
+// ready) for a list the reduction would not accept.
+bool BuildPlan(const OperationList& list, EvaluationPlan& plan);
+
+// Runs the plan. Returns false when any value came near a bound, an error, a
+// rounding tie or the edge of the Real6 range: the caller then asks the
+// reference, which gives the exact answer and error.
+bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result);
 
 }  // namespace brunzit

@@ -1,0 +1,238 @@
+// Analysis: the prepared text is checked character by character, cut into the
+// OperationList, and checked slot by slot. A leading "-" after "(" becomes
+// the number -1 followed by "*", so it binds like a multiplication: -2^2 = -4.
+//
+// The engine's state lives here: one OperationList per process, the plan
+// built from it, and whether the last analysis succeeded.
+
+#include "calc/stages.h"
+
+#include <cstring>
+
+namespace brunzit {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isVariable(char c) { return c == 'X' || c == 'Y' || c == 'Z' || c == 'U' || c == 'V'; }
+bool isFunctionInitial(char c) { return c == 'S' || c == 'C' || c == 'T' || c == 'A' || c == 'L'; }
+bool isOperator(char c) { return c == '+' || c == '-' || c == '*' || c == '/' || c == '^'; }
+bool isAllowed(char c) {
+  return isDigit(c) || isVariable(c) || isFunctionInitial(c) || isOperator(c) || c == '(' || c == ')' || c == '.';
+}
+
+// Function names tried in this order; the slot gets the three-letter name.
+struct FunctionSpelling {
+  std::string_view text;
+  std::string_view name;
+};
+constexpr FunctionSpelling FunctionSpellings[] = {
+    {"SIN(", "SIN"}, {"SIG(", "SIG"}, {"ASI(", "ASI"}, {"ASG(", "ASG"}, {"COS(", "COS"}, {"COG(", "COG"},
+    {"ACO(", "ACO"}, {"ACG(", "ACG"}, {"TAN(", "TAN"}, {"TAG(", "TAG"}, {"ATA(", "ATA"}, {"ATG(", "ATG"},
+    {"ABS(", "ABS"}, {"LOG(", "LOG"}, {"ALO(", "ALO"}, {"ALN(", "EXP"}, {"LN(", "LNE"},
+};
+
+SlotName makeName(std::string_view text) {
+  SlotName name;
+  name.Length = static_cast<std::uint8_t>(text.size() < 3 ? text.size() : 3);
+  std::memcpy(name.Chars, text.data(), name.Length);
+  return name;
+}
+
+bool append(OperationList& list, const OperationSlot& slot) {
+  if (list.Count >= SlotCapacity) return false;
+  list.Slots[list.Count++] = slot;
+  return true;
+}
+
+// A number before the character at `end`: fewer than 20 characters, read by decimal reading.
+std::int32_t appendNumber(std::string_view digits, OperationList& list) {
+  if (digits.size() >= 20) return AnalysisNumberTooLong;
+  long double value = 0;
+  if (!ReadDecimal(digits, value)) return AnalysisBadNumber;
+  OperationSlot slot;
+  slot.Value = Real6::fromLongDouble(value);
+  return append(list, slot) ? AnalysisOk : AnalysisTooLong;
+}
+
+std::string_view nameAt(const OperationList& list, int slot) {
+  if (slot < 1 || slot > list.Count) return {};
+  return list.Slots[slot - 1].Name.view();
+}
+
+bool isOperatorName(std::string_view n) { return n.size() == 1 && isOperator(n[0]); }
+
+struct EngineState {
+  OperationList list;
+  bool listReady = true;  // an empty list evaluates to 0 before any analysis
+  PreparedText prepared;
+  EvaluationPlan plan;
+};
+EngineState engine;
+
+}  // namespace
+
+bool ReadDecimal(std::string_view digits, long double& value) {
+  // At most 19 digits fit in 64 bits, and 10^k for k <= 19 is exact in the
+  // extended real, so one division gives the correctly rounded value.
+  std::uint64_t mantissa = 0;
+  int digitCount = 0, decimals = 0, points = 0;
+  for (char c : digits) {
+    if (c == '.') {
+      if (++points > 1) return false;
+    } else if (isDigit(c)) {
+      if (++digitCount > 19) return false;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      if (points) ++decimals;
+    } else {
+      return false;
+    }
+  }
+  if (digitCount == 0) return false;
+  long double scale = 1.0L;
+  for (int i = 0; i < decimals; ++i) scale *= 10.0L;
+  value = static_cast<long double>(mantissa) / scale;
+  return true;
+}
+
+std::int32_t CheckCharacters(std::string_view s) {
+  int points = 0;
+  for (std::size_t p = 1; p + 1 < s.size(); ++p) {
+    const char a = s[p - 1], c = s[p], b = s[p + 1];
+    bool bad = (isOperator(a) && (isOperator(c) || c == ')')) ||
+               (a == '(' && (c == '*' || c == '/' || c == '^' || c == ')')) ||
+               (isVariable(a) && (isVariable(c) || isDigit(c) || c == '.')) ||
+               ((isDigit(a) || a == '.' || isVariable(a)) && (isVariable(c) || c == '(' || isFunctionInitial(c))) ||
+               (a == ')' && (isDigit(c) || c == '.' || isFunctionInitial(c) || isVariable(c)));
+    if (!isDigit(c) && c != '.') points = 0;
+    if (c == '.') {
+      ++points;
+      if (points >= 2 || (!isDigit(a) && !isDigit(b))) bad = true;
+    }
+    if (bad) return AnalysisBadNeighbours;
+  }
+  return AnalysisOk;
+}
+
+std::int32_t Tokenise(std::string_view s, OperationList& list) {
+  list.Count = 0;
+  int depth = 0;
+  std::size_t start = 0;  // the remaining text starts here
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const char c = s[i];
+    if (isDigit(c) || c == '.') {
+      ++i;
+      continue;
+    }
+    if (!isAllowed(c)) return AnalysisBadCharacter;
+    std::int32_t code = AnalysisOk;
+    if (c == '(' || c == ')' || isOperator(c)) {
+      if (c == '(') ++depth;
+      if (c == ')') {
+        --depth;
+        if (depth < 0 || (depth == 0 && s.size() - i - 1 >= 2)) return AnalysisTooManyClosing;
+      }
+      if (i > start && (code = appendNumber(s.substr(start, i - start), list)) != AnalysisOk) return code;
+      OperationSlot slot;
+      slot.Name = makeName(s.substr(i, 1));
+      if (!append(list, slot)) return AnalysisTooLong;
+      start = i = i + 1;
+    } else if (isFunctionInitial(c)) {
+      const FunctionSpelling* found = nullptr;
+      for (const FunctionSpelling& spelling : FunctionSpellings) {
+        if (s.substr(i, spelling.text.size()) == spelling.text) {
+          found = &spelling;
+          break;
+        }
+      }
+      if (!found) return AnalysisUnknownName;
+      if (i > start && (code = appendNumber(s.substr(start, i - start), list)) != AnalysisOk) return code;
+      OperationSlot slot;
+      slot.Name = makeName(found->name);
+      if (!append(list, slot)) return AnalysisTooLong;
+      start = i = i + found->text.size() - 1;  // at the function's own "("
+    } else {  // a variable letter
+      if (i > start && (code = appendNumber(s.substr(start, i - start), list)) != AnalysisOk) return code;
+      OperationSlot slot;
+      slot.Name = makeName(s.substr(i, 1));
+      if (!append(list, slot)) return AnalysisTooLong;
+      start = i = i + 1;
+    }
+  }
+  return depth != 0 ? AnalysisUnclosedBracket : AnalysisOk;
+}
+
+std::int32_t CheckSlots(OperationList& list) {
+  for (int i = 1; i <= list.Count;) {
+    const std::string_view n = nameAt(list, i);
+    const std::string_view next = nameAt(list, i + 1);
+    if (isOperatorName(n) && (next == ")" || next == "+" || next == "-" || next == "*" || next == "/")) {
+      return AnalysisBadNeighbours;
+    }
+    if (n == "(") {
+      if (next == "*" || next == "/" || next == ")" || nameAt(list, i - 1) == ")") return AnalysisBadNeighbours;
+      if (next == "+") {
+        std::memmove(&list.Slots[i], &list.Slots[i + 1], sizeof(OperationSlot) * (list.Count - i - 1));
+        --list.Count;
+        continue;
+      }
+      if (next == "-") {
+        if (list.Count >= SlotCapacity) return AnalysisTooLong;
+        std::memmove(&list.Slots[i + 1], &list.Slots[i], sizeof(OperationSlot) * (list.Count - i));
+        ++list.Count;
+        list.Slots[i] = OperationSlot{};
+        list.Slots[i].Value = Real6::fromLongDouble(-1.0L);
+        list.Slots[i + 1].Name = makeName("*");
+      }
+    }
+    ++i;
+  }
+  return AnalysisOk;
+}
+
+const OperationList& CurrentOperationList() { return engine.list; }
+
+void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag) {
+  engine.list.Count = 0;
+  for (OperationSlot& slot : engine.list.Slots) slot = OperationSlot{};
+  engine.listReady = false;
+  engine.plan.Ready = false;
+  flag = 1;
+  if (!PrepareExpression(text, error, flag, engine.prepared)) return;
+  const std::string_view prepared = engine.prepared.view();
+  if ((error = CheckCharacters(prepared)) != AnalysisOk) return;
+  if ((error = Tokenise(prepared, engine.list)) != AnalysisOk) return;
+  if ((error = CheckSlots(engine.list)) != AnalysisOk) return;
+  engine.listReady = true;
+  BuildPlan(engine.list, engine.plan);
+}
+
+void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, std::int32_t& error) {
+  error = EvaluationOk;
+  if (!engine.listReady) {
+    error = EvaluationListNotReady;
+    return;
+  }
+  if (engine.list.Count == 0) {
+    result = Real6();
+    return;
+  }
+  if (engine.plan.Ready) {
+    const double values[5] = {Real6ToDouble(x), Real6ToDouble(y), Real6ToDouble(z), Real6ToDouble(u),
+                              Real6ToDouble(v)};
+    double value = 0;
+    if (RunPlan(engine.plan, values, value)) {
+      result = DoubleToReal6(value);
+      return;
+    }
+  }
+  const VariableValues variables{{x, y, z, u, v}};
+  EvaluateList(engine.list, variables, result, error);
+}
+
+void Calcular(Real6 x, Real6& result, std::int32_t& error) {
+  CalcularXYZUV(x, Real6(), Real6(), Real6(), Real6(), result, error);
+}
+
+}  // namespace brunzit
