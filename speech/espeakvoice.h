@@ -1,30 +1,65 @@
 #pragma once
 // eSpeak NG in the program: the "MSP" engine type.
 //
-// One worker thread owns the eSpeak instance (it is process-global) and the
-// audio sink. Texts wait in our own queue and are synthesised in order,
-// straight into the sink in slices of at most 10 ms; skip() drops the queue
-// and cuts the current text before its next slice.
+// One worker thread owns the eSpeak instance and the audio sink; every call
+// reaches eSpeak through it. Texts wait in our own queue and are synthesised
+// in order straight into the sink, in slices of at most 10 ms. skip() drops
+// the queue and makes the synthesis callback abort before the next slice
+// (eSpeak's own cancel would let the current text finish synthesising).
+//
+// eSpeak keeps its state in process globals, so one engine at a time owns
+// it: while one exists, another one is created unavailable.
+//
+// Until a voice is chosen the engine speaks Catalan.
 //
 // Rate curve, -10..10 to eSpeak's words per minute (175 is eSpeak's normal):
-//   r <= 0: 175 + 9.5 * r    (-10 gives 80, eSpeak's slowest: x0.46)
-//   r >  0: 175 + 27.4 * r   (+10 gives 449: x2.6)
-// Piecewise linear, about a factor of two to three each way. 449 rather than
-// 450 keeps eSpeak from switching to its sonic speed-up, which sounds rough.
+//   r <= 0: 175 + 9.5 * r          linear down to 80 at -10, eSpeak's floor
+//                                  (it cannot go slower): about x0.5 speed
+//   r >  0: 175 * 3^(r / 10)       geometric up to 525 at +10: about x2.8
+//                                  speed (eSpeak applies its sonic speed-up
+//                                  from 450 on, at +9 and +10)
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "speech/audiosink.h"
 #include "speech/voiceengine.h"
 
 namespace brunzit {
 
-// Words per minute eSpeak gets for rate -10..10 (clamped).
+// Words per minute eSpeak gets for rate -10..10 (clamped to that range).
 int espeakWordsPerMinute(int rate);
 
 // With the desktop's sound server as the sink.
 std::unique_ptr<VoiceEngine> createEspeakVoice();
 // With a sink of the caller's choosing (tests, tools, benchmarks).
 std::unique_ptr<VoiceEngine> createEspeakVoice(std::unique_ptr<AudioSink> sink);
+
+class EspeakVoice final : public VoiceEngine {
+public:
+    explicit EspeakVoice(std::unique_ptr<AudioSink> sink);
+    ~EspeakVoice() override;
+    EspeakVoice(const EspeakVoice&) = delete;
+    EspeakVoice& operator=(const EspeakVoice&) = delete;
+
+    bool isAvailable() const override;
+    int voiceCount() override;
+    std::string voiceDescription(int index) override;
+    bool chooseVoice(int index) override;
+    void speak(const std::string& text) override;
+    void skip() override;
+    void setRate(int rate) override;
+
+    // eSpeak's name of voice `index` ("ca", "ca+f3"...); empty when none.
+    std::string voiceName(int index) const;
+    // Blocks until everything asked so far has been done: every queued text
+    // handed to the sink (tools, tests and benchmarks wait with it).
+    void waitUntilIdle();
+
+private:
+    struct Worker;
+    std::unique_ptr<Worker> worker_;
+};
 
 }  // namespace brunzit

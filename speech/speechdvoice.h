@@ -1,22 +1,52 @@
 #pragma once
 // Speech Dispatcher, the desktop's speech service: the "SAPI" engine type.
 //
-// The connection is opened on the engine's own worker thread, which makes
-// every call to libspeechd, so nothing here ever blocks the caller. Texts are
-// sent with the message priority (they queue behind each other); skip()
-// cancels only this program's speech, never other clients' (a screen reader).
+// The engine's own worker thread opens the connection and makes every call
+// to libspeechd, so no call here ever blocks the caller, not even when the
+// daemon hangs or is being started. Texts are sent with the message priority
+// (they queue behind each other); skip() cancels only this program's speech,
+// never other clients' (the user's screen reader keeps talking).
 // Rate -10..10 is Speech Dispatcher's -100..100 in steps of 10.
 //
-// The full voice list takes over a second to fetch, so the voices offered are
-// voice types per language, which the service resolves itself.
-// Without a reachable daemon the engine stays silent.
+// Speech Dispatcher's full voice list takes over a second to fetch, so the
+// voices offered are voice types per language (male and female for Catalan
+// and Spanish), which the daemon resolves at once. Until one is chosen the
+// daemon's default voice speaks.
+//
+// Without a reachable daemon the engine stays listed but silent; it tries to
+// connect again when asked to speak, at most every few seconds.
 
 #include <memory>
+#include <string>
 
 #include "speech/voiceengine.h"
 
 namespace brunzit {
 
 std::unique_ptr<VoiceEngine> createSpeechdVoice();
+
+class SpeechdVoice final : public VoiceEngine {
+public:
+    SpeechdVoice();
+    ~SpeechdVoice() override;
+    SpeechdVoice(const SpeechdVoice&) = delete;
+    SpeechdVoice& operator=(const SpeechdVoice&) = delete;
+
+    bool isAvailable() const override;
+    int voiceCount() override;
+    std::string voiceDescription(int index) override;
+    bool chooseVoice(int index) override;
+    void speak(const std::string& text) override;
+    void skip() override;
+    void setRate(int rate) override;
+
+    // Blocks until everything asked so far has been sent to the daemon or
+    // dropped; true when the engine is connected (tools and tests).
+    bool waitUntilSent();
+
+private:
+    struct Worker;
+    std::shared_ptr<Worker> worker_;
+};
 
 }  // namespace brunzit
