@@ -294,7 +294,8 @@ void EvaluateList(const OperationList& list, const VariableValues& variables, Re
       const char* letters = "XYZUV";
       const char* at = std::strchr(letters, slot.Name.Chars[0]);
       if (at && *at) {
-        copy.Value = variables.Values[at - letters];
+        // A zero exponent byte means 0 whatever the other bytes hold.
+        copy.Value = Real6::fromLongDouble(variables.Values[at - letters].toLongDouble());
         copy.Name = SlotName{};
       }
     }
