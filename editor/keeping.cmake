@@ -1,1 +1,11 @@
-# sources of this area are added to the editor library here
+# The large-letter window, fonts and colours, the settings file and the
+# documents. A library of its own so that its tests build without the rest
+# of the editor; the editor library links it.
+add_library(editor_keeping STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/tformlletra.cpp ${CMAKE_CURRENT_LIST_DIR}/tformlletra.h
+  ${CMAKE_CURRENT_LIST_DIR}/fontcolour.cpp ${CMAKE_CURRENT_LIST_DIR}/fontcolour.h
+)
+target_link_libraries(editor_keeping PUBLIC Qt6::Widgets Qt6::PrintSupport platform_core platform_qt)
+if(TARGET editor)
+  target_link_libraries(editor PUBLIC editor_keeping)
+endif()

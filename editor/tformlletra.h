@@ -6,6 +6,9 @@
 
 class QLabel;
 class QFontDialog;
+namespace brunzit {
+struct FontChoice;
+}
 
 class TFormLletra : public QWidget {
     Q_OBJECT
@@ -15,6 +18,11 @@ public:
     // The window that gets the focus back after the letter's font dialog.
     void SetMainWindow(QWidget* mainWindow);
 
+    // Sets the letter and shows the window if it is hidden.
+    void ShowText(const QString& text);
+    // A stored font: into the dialog and onto the letter.
+    void ApplyLetterFont(const brunzit::FontChoice& choice);
+
     QLabel* LabelLletra = nullptr;
     QFontDialog* FontDialogLletra = nullptr;
 
@@ -23,10 +31,13 @@ Q_SIGNALS:
     void ClosedByTitleBar();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void LabelLletraClick();
+    void CentreOnScreen();
     QWidget* mainWindow_ = nullptr;
+    bool outerSizeFitted_ = false;
 };

@@ -1,0 +1,127 @@
+#include "editor/tformlletra.h"
+
+#include <QCloseEvent>
+#include <QFontDialog>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "editor/fontcolour.h"
+#include "platform/cp1252.h"
+#include "platform/windowing.h"
+
+namespace {
+
+constexpr QSize OuterSize(589, 391);
+
+QString fromCp1252(const char* text) {
+    return QString::fromUtf8(brunzit::cp1252ToUtf8(text));
+}
+
+}  // namespace
+
+TFormLletra::TFormLletra(QWidget* parent) : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint) {
+    setObjectName(QStringLiteral("FormLletra"));
+    setWindowTitle(QStringLiteral("Lletra"));
+    setAccessibleName(QStringLiteral("Lletra"));
+    // Closing it only hides it, and it must never end the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    // Keystrokes keep going to the editor while the letter is shown.
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+
+    QPalette background = palette();
+    background.setColor(QPalette::Window, Qt::white);
+    setPalette(background);
+    setAutoFillBackground(true);
+
+    LabelLletra = new QLabel(QStringLiteral("A"), this);
+    LabelLletra->setObjectName(QStringLiteral("LabelLletra"));
+    LabelLletra->setAccessibleName(QStringLiteral("LabelLletra"));
+    LabelLletra->setAlignment(Qt::AlignCenter);
+    LabelLletra->setToolTip(fromCp1252("Clicar aqu\xED per canviar la font d'aquesta lletra"));
+    LabelLletra->setCursor(Qt::PointingHandCursor);
+    const brunzit::FontChoice letter = brunzit::initialLetterFont();
+    LabelLletra->setFont(letter.font);
+    brunzit::setTextColour(LabelLletra, brunzit::colourOf(letter.colour, palette()));
+    LabelLletra->installEventFilter(this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(LabelLletra);
+
+    FontDialogLletra = new QFontDialog(this);
+    FontDialogLletra->setObjectName(QStringLiteral("FontDialogLletra"));
+    FontDialogLletra->setAccessibleName(QStringLiteral("FontDialogLletra"));
+    brunzit::prepareFontDialog(FontDialogLletra, letter);
+
+    resize(OuterSize);
+    CentreOnScreen();
+}
+
+void TFormLletra::SetMainWindow(QWidget* mainWindow) {
+    mainWindow_ = mainWindow;
+}
+
+void TFormLletra::ShowText(const QString& text) {
+    LabelLletra->setText(text);
+    if (isHidden())
+        show();
+}
+
+void TFormLletra::ApplyLetterFont(const brunzit::FontChoice& choice) {
+    brunzit::setFontChoice(FontDialogLletra, choice);
+    brunzit::applyFontChoice(LabelLletra, choice);
+}
+
+void TFormLletra::CentreOnScreen() {
+    QScreen* where = screen();
+    if (!where)
+        return;
+    const QRect area = where->availableGeometry();
+    const QSize outer = frameGeometry().size();
+    move(area.center() - QPoint(outer.width() / 2, outer.height() / 2));
+}
+
+void TFormLletra::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (outerSizeFitted_)
+        return;
+    outerSizeFitted_ = true;
+    // The title bar and borders are known only once the window is mapped;
+    // then the whole window, frame included, is made 589 x 391.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (frame == QSize(0, 0))
+            return;
+        resize(OuterSize - frame);
+        CentreOnScreen();
+    });
+}
+
+void TFormLletra::closeEvent(QCloseEvent* event) {
+    // The base class hides the window; the main window unticks its option.
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit ClosedByTitleBar();
+}
+
+bool TFormLletra::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == LabelLletra && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && LabelLletra->rect().contains(mouse->position().toPoint())) {
+            LabelLletraClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormLletra::LabelLletraClick() {
+    if (brunzit::runFontDialog(FontDialogLletra))
+        brunzit::applyFontChoice(LabelLletra, brunzit::fontChoiceOf(FontDialogLletra));
+    if (mainWindow_)
+        brunzit::bringToFront(mainWindow_);
+}
