@@ -6,16 +6,55 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <vector>
 
 namespace brunzit {
 
 namespace {
 
-// Without this Xlib ends the whole process when the server goes away; the
-// host must survive the loss of its click reports.
+// Xlib's default answer to a broken connection is to end the whole process;
+// the host must survive the loss of its click reports. The handler is global,
+// so it answers for the watchers' own connections and hands every other one
+// to whichever handler was there before (the host's, or Xlib's).
+std::mutex watchedMutex;
+std::vector<Display*> watchedDisplays;
+XIOErrorHandler previousIoHandler = nullptr;
+
+bool isWatched(Display* display)
+{
+    std::lock_guard lock(watchedMutex);
+    return std::find(watchedDisplays.begin(), watchedDisplays.end(), display) != watchedDisplays.end();
+}
+
+int onIoError(Display* display)
+{
+    if (isWatched(display))
+        return 0;
+    return previousIoHandler ? previousIoHandler(display) : 0;
+}
+
+void watchDisplay(Display* display)
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] { previousIoHandler = ::XSetIOErrorHandler(onIoError); });
+    std::lock_guard lock(watchedMutex);
+    watchedDisplays.push_back(display);
+}
+
+void unwatchDisplay(Display* display)
+{
+    std::lock_guard lock(watchedMutex);
+    watchedDisplays.erase(std::remove(watchedDisplays.begin(), watchedDisplays.end(), display),
+                          watchedDisplays.end());
+}
+
+// Called after the handler above for a watcher's connection; returning
+// instead of exiting leaves the connection dead but the process alive.
 void onDisplayLost(Display*, void* watcher)
 {
     static_cast<std::atomic<bool>*>(watcher)->store(true);
@@ -46,6 +85,7 @@ bool ClickWatcher::start(Sink sink, std::string& error, const std::string& displ
         error = "no X11 display to watch";
         return false;
     }
+    watchDisplay(display_);
     ::XSetIOErrorExitHandler(display_, onDisplayLost, &displayLost_);
 
     // Raw events reach clients that do not grab the pointer from XInput 2.1 on.
@@ -56,9 +96,8 @@ bool ClickWatcher::start(Sink sink, std::string& error, const std::string& displ
     if (!::XQueryExtension(display_, "XInputExtension", &xinputOpcode_, &event, &errorBase)
         || ::XIQueryVersion(display_, &major, &minor) != Success || major < 2
         || (major == 2 && minor < 1)) {
-        error = "the X11 display has no XInput 2.1";
-        ::XCloseDisplay(display_);
-        display_ = nullptr;
+        error = displayLost_ ? "the X11 display went away" : "the X11 display has no XInput 2.1";
+        dropDisplay();
         return false;
     }
 
@@ -75,9 +114,7 @@ bool ClickWatcher::start(Sink sink, std::string& error, const std::string& displ
     int wake[2];
     if (displayLost_ || ::pipe2(wake, O_CLOEXEC) != 0) {
         error = displayLost_ ? "the X11 display went away" : "no pipe to wake the watcher";
-        if (!displayLost_)
-            ::XCloseDisplay(display_);
-        display_ = nullptr;
+        dropDisplay();
         return false;
     }
     wakeRead_ = wake[0];
@@ -89,8 +126,7 @@ bool ClickWatcher::start(Sink sink, std::string& error, const std::string& displ
         error = "no thread for the watcher";
         closeFd(wakeRead_);
         closeFd(wakeWrite_);
-        ::XCloseDisplay(display_);
-        display_ = nullptr;
+        dropDisplay();
         return false;
     }
     return true;
@@ -106,12 +142,20 @@ void ClickWatcher::stop()
     thread_.join();
     closeFd(wakeRead_);
     closeFd(wakeWrite_);
+    dropDisplay();
+    sink_ = nullptr;
+}
+
+void ClickWatcher::dropDisplay()
+{
+    if (!display_)
+        return;
     // A broken connection is left alone: closing it would run Xlib's error
     // path once more.
-    if (display_ && !displayLost_)
+    if (!displayLost_)
         ::XCloseDisplay(display_);
+    unwatchDisplay(display_);
     display_ = nullptr;
-    sink_ = nullptr;
 }
 
 void ClickWatcher::drainEvents()

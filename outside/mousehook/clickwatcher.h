@@ -40,6 +40,7 @@ public:
 private:
     void run();
     void drainEvents();
+    void dropDisplay();
 
     Display* display_ = nullptr;
     int xinputOpcode_ = 0;
