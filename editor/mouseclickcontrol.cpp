@@ -2,8 +2,6 @@
 
 #include "platform/profilefile.h"
 
-#include <utility>
-
 namespace brunzit {
 
 namespace {
@@ -18,6 +16,8 @@ int wrap(int value, int count)
     return r < 0 ? r + count : r;
 }
 
+const std::string kNoText;
+
 }  // namespace
 
 std::string takeClickReport(const ProfileFile& settings)
@@ -25,18 +25,14 @@ std::string takeClickReport(const ProfileFile& settings)
     return settings.exchange(kReportSection, kReportKey, "0", "0", kReportBuffer);
 }
 
-MouseClickControl::MouseClickControl(ScanBlockList blocks, int& cursorCol, int& cursorRow, Clock clock)
-    : blocks_(std::move(blocks)), cursorCol_(cursorCol), cursorRow_(cursorRow), clock_(std::move(clock))
+MouseClickControl::MouseClickControl(const ScanBlockList& blocks, MouseClickState state)
+    : blocks_(blocks), s_(state)
 {
-    // An empty block would make the item steps divide by zero.
-    if (blocks_.empty())
-        blocks_.push_back({""});
-    for (auto& block : blocks_) {
-        if (block.empty())
-            block.push_back("");
-        if (block.size() < 2)
-            block.push_back("");
-    }
+}
+
+int MouseClickControl::blockCount() const
+{
+    return static_cast<int>(blocks_.size());
 }
 
 int MouseClickControl::blockSize(int block) const
@@ -44,83 +40,93 @@ int MouseClickControl::blockSize(int block) const
     return static_cast<int>(blocks_[static_cast<std::size_t>(block)].size()) - 1;
 }
 
+const std::string& MouseClickControl::entry(int block, int index) const
+{
+    const auto& entries = blocks_[static_cast<std::size_t>(block)];
+    return index >= 0 && static_cast<std::size_t>(index) < entries.size()
+               ? entries[static_cast<std::size_t>(index)]
+               : kNoText;
+}
+
 void MouseClickControl::keepPositionInRange()
 {
     // The position is shared with the grid keyboard, whose columns and rows
     // go further than the blocks.
-    const int blockCount = static_cast<int>(blocks_.size());
-    if (cursorRow_ < 0 || cursorRow_ >= blockCount)
-        cursorRow_ = wrap(cursorRow_, blockCount);
-    if (cursorCol_ < -1 || cursorCol_ >= blockSize(cursorRow_))
-        cursorCol_ = wrap(cursorCol_, blockSize(cursorRow_));
+    if (s_.CursorRow < 0 || s_.CursorRow >= blockCount())
+        s_.CursorRow = wrap(s_.CursorRow, blockCount());
+    if (s_.CursorCol < -1 || s_.CursorCol >= blockSize(s_.CursorRow))
+        s_.CursorCol = wrap(s_.CursorCol, blockSize(s_.CursorRow));
 }
 
-std::string MouseClickControl::switchOn()
+std::string MouseClickControl::switchOn(std::int64_t now)
 {
-    nextClickTick_ = clock_();
-    cursorCol_ = -1;
-    cursorRow_ = 0;
-    hookActive_ = true;
-    inItems_ = false;
-    return blocks_[0][0];
+    s_.NextClickTick = now;
+    s_.CursorCol = -1;
+    s_.CursorRow = 0;
+    s_.HookActive = true;
+    s_.InItems = false;
+    return blocks_.empty() ? kNoText : entry(0, 0);
 }
 
 void MouseClickControl::switchOff()
 {
-    hookActive_ = false;
-    inItems_ = true;
+    s_.HookActive = false;
+    s_.InItems = true;
 }
 
-MouseClickControl::Step MouseClickControl::poll(const std::string& report)
+MouseClickControl::Step MouseClickControl::poll(const std::string& report, std::int64_t now)
 {
     // With the hook off a report can only be stale (the click that closed the
     // previous run, or another program's): it is taken but not acted upon.
-    if (!hookActive_ || (report != "1" && report != "2"))
+    if (!s_.HookActive || (report != "1" && report != "2"))
         return {};
+    if (blockCount() == 0)
+        return {};
+    for (int block = 0; block < blockCount(); ++block) {
+        if (blockSize(block) < 1)
+            return {};  // a block without items: nothing to step through
+    }
     keepPositionInRange();
-    return report == "1" ? stepItems() : stepBlockOrChoose();
+    return report == "1" ? stepItems(now) : stepBlockOrChoose(now);
 }
 
-MouseClickControl::Step MouseClickControl::stepItems()
+MouseClickControl::Step MouseClickControl::stepItems(std::int64_t now)
 {
-    const std::int64_t now = clock_();
     Step step;
-    if (now < nextClickTick_) {
-        nextClickTick_ = now + kQuietMs;
+    if (now < s_.NextClickTick) {
+        s_.NextClickTick = now + kQuietMs;
         return step;
     }
     step.bringToFront = true;
-    cursorCol_ = (cursorCol_ + 1) % blockSize(cursorRow_);
-    const auto& block = blocks_[static_cast<std::size_t>(cursorRow_)];
-    if (cursorCol_ == 0 && inItems_) {
+    s_.CursorCol = (s_.CursorCol + 1) % blockSize(s_.CursorRow);
+    if (s_.CursorCol == 0 && s_.InItems) {
         // Every item has been offered: say the block's name before the next pass.
-        inItems_ = false;
-        cursorCol_ = -1;
-        step.say = block[0];
+        s_.InItems = false;
+        s_.CursorCol = -1;
+        step.say = entry(s_.CursorRow, 0);
     } else {
-        inItems_ = true;
-        step.say = block[static_cast<std::size_t>(cursorCol_) + 1];
+        s_.InItems = true;
+        step.say = entry(s_.CursorRow, s_.CursorCol + 1);
     }
-    nextClickTick_ = now + kQuietMs;
+    s_.NextClickTick = now + kQuietMs;
     return step;
 }
 
-MouseClickControl::Step MouseClickControl::stepBlockOrChoose()
+MouseClickControl::Step MouseClickControl::stepBlockOrChoose(std::int64_t now)
 {
-    const std::int64_t now = clock_();
     Step step;
-    if (now >= nextClickTick_) {
+    if (now >= s_.NextClickTick) {
         step.bringToFront = true;
-        if (inItems_) {
-            inItems_ = false;
+        if (s_.InItems) {
+            s_.InItems = false;
             step.pressReturn = true;
         } else {
-            cursorRow_ = (cursorRow_ + 1) % static_cast<int>(blocks_.size());
-            cursorCol_ = -1;
-            step.say = blocks_[static_cast<std::size_t>(cursorRow_)][0];
+            s_.CursorRow = (s_.CursorRow + 1) % blockCount();
+            s_.CursorCol = -1;
+            step.say = entry(s_.CursorRow, 0);
         }
     }
-    nextClickTick_ = now + kQuietMs;
+    s_.NextClickTick = now + kQuietMs;
     return step;
 }
 

@@ -3,11 +3,10 @@
 // the scanning keyboard. A left click ("1") runs through the items of the
 // current block and says the block's name between two passes; a right click
 // ("2") goes to the next block, or, on an item, chooses it with a Return.
-// Pure logic: the main window reads the report, applies the step and does the
-// speaking, the raising and the key injection itself.
+// Pure logic over the main window's own fields: the window reads the report,
+// then does the raising, the speaking and the key injection a step asks for.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,10 +24,17 @@ using ScanBlockList = std::vector<std::vector<std::string>>;
 // written when the report is already "0".
 std::string takeClickReport(const ProfileFile& settings);
 
+// The main window's fields that mouse-click control reads and changes.
+struct MouseClickState {
+    int& CursorCol;   // item in the block; -1 while the block's name is current
+    int& CursorRow;   // block
+    bool& HookActive;
+    bool& InItems;
+    std::int64_t& NextClickTick;  // milliseconds; clicks before it are ignored
+};
+
 class MouseClickControl {
 public:
-    using Clock = std::function<std::int64_t()>;
-
     // Quiet time after each reported click, handled or not.
     static constexpr std::int64_t kQuietMs = 1000;
 
@@ -39,39 +45,32 @@ public:
         bool pressReturn = false;        // a Return pressed and released
     };
 
-    // cursorCol and cursorRow are the scanning keyboard's position, shared
-    // with the key handling. clock gives milliseconds (tickCountMs).
-    MouseClickControl(ScanBlockList blocks, int& cursorCol, int& cursorRow, Clock clock);
+    // Keeps references to both; they must outlive the control. Every block
+    // needs a name and at least one item.
+    MouseClickControl(const ScanBlockList& blocks, MouseClickState state);
 
     // Switching on: resets the position to block 0's name and returns that
     // name to say. The window then ticks the menu item, calls SetHook, starts
     // TimerMouseHook and disables "Teclat visible".
-    std::string switchOn();
+    std::string switchOn(std::int64_t now);
 
     // Switching off: nothing is said. The window unticks the item, calls
     // UnHookHook, stops TimerMouseHook and enables "Teclat visible".
     void switchOff();
 
-    // One tick of TimerMouseHook with the report just taken.
-    Step poll(const std::string& report);
-
-    bool HookActive() const { return hookActive_; }
-    bool InItems() const { return inItems_; }
-    std::int64_t NextClickTick() const { return nextClickTick_; }
+    // One tick of TimerMouseHook with the report just taken and the tick count.
+    Step poll(const std::string& report, std::int64_t now);
 
 private:
+    int blockCount() const;
     int blockSize(int block) const;
+    const std::string& entry(int block, int index) const;
     void keepPositionInRange();
-    Step stepItems();
-    Step stepBlockOrChoose();
+    Step stepItems(std::int64_t now);
+    Step stepBlockOrChoose(std::int64_t now);
 
-    ScanBlockList blocks_;
-    int& cursorCol_;
-    int& cursorRow_;
-    Clock clock_;
-    bool hookActive_ = false;
-    bool inItems_ = true;
-    std::int64_t nextClickTick_ = 0;
+    const ScanBlockList& blocks_;
+    MouseClickState s_;
 };
 
 }  // namespace brunzit

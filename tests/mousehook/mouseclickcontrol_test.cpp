@@ -64,10 +64,13 @@ std::vector<Click> concat(std::vector<Click> a, const std::vector<Click>& b)
 
 class MouseClickPoll : public ::testing::Test {
 protected:
-    std::int64_t now = 0;
+    const ScanBlockList blocks = scanBlocks();
     int cursorCol = 0;
     int cursorRow = 0;
-    MouseClickControl control {scanBlocks(), cursorCol, cursorRow, [this] { return now; }};
+    bool hookActive = false;
+    bool inItems = true;
+    std::int64_t nextClickTick = 0;
+    MouseClickControl control {blocks, {cursorCol, cursorRow, hookActive, inItems, nextClickTick}};
 
     // Runs the clicks and returns each outcome. A Return is followed by what
     // the key handling does after a scanning choice in this mode.
@@ -75,8 +78,7 @@ protected:
     {
         std::vector<std::string> outcomes;
         for (const Click& click : clicks) {
-            now = click.atMs;
-            const MouseClickControl::Step step = control.poll(click.report);
+            const MouseClickControl::Step step = control.poll(click.report, click.atMs);
             std::string outcome = kNothing;
             if (step.pressReturn) {
                 outcome = kReturn;
@@ -147,10 +149,9 @@ TEST_F(MouseClickPoll, ClicksStepAsTheUserHearsThem)
     };
     for (const ClickCase& c : cases) {
         SCOPED_TRACE(c.name);
-        now = c.switchedOnAt;
         cursorCol = 7;
         cursorRow = 3;
-        EXPECT_EQ(control.switchOn(), "bloc lletres");
+        EXPECT_EQ(control.switchOn(c.switchedOnAt), "bloc lletres");
         EXPECT_EQ(cursorCol, -1);
         EXPECT_EQ(cursorRow, 0);
         std::vector<std::string> expected;
@@ -169,25 +170,23 @@ TEST_F(MouseClickPoll, SwitchingSetsTheFlags)
         bool hookActive;
         bool inItems;
     };
-    EXPECT_FALSE(control.HookActive());
-    EXPECT_TRUE(control.InItems());
-    EXPECT_EQ(control.NextClickTick(), 0);
     const Row rows[] = {
         {"on: the hook is set and clicks start at block level", true, true, false},
         {"off: the hook is released and the keys step items again", false, false, true},
         {"on again", true, true, false},
     };
-    now = 12345;
+    std::int64_t now = 12345;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (row.on)
-            control.switchOn();
+            control.switchOn(now);
         else
             control.switchOff();
-        EXPECT_EQ(control.HookActive(), row.hookActive);
-        EXPECT_EQ(control.InItems(), row.inItems);
+        EXPECT_EQ(hookActive, row.hookActive);
+        EXPECT_EQ(inItems, row.inItems);
+        now += 100;
     }
-    EXPECT_EQ(control.NextClickTick(), 12345);
+    EXPECT_EQ(nextClickTick, 12545) << "switching on starts the quiet time from now";
 }
 
 TEST_F(MouseClickPoll, ReportsWhileOffAreTakenButNotActedUpon)
@@ -197,12 +196,11 @@ TEST_F(MouseClickPoll, ReportsWhileOffAreTakenButNotActedUpon)
     for (const bool wasOn : {false, true}) {
         SCOPED_TRACE(wasOn ? "after switching off" : "never switched on");
         if (wasOn) {
-            control.switchOn();
+            control.switchOn(0);
             control.switchOff();
         }
         cursorCol = 4;
         cursorRow = 2;
-        now = 100000;
         EXPECT_EQ(run({{100000, "1", kNothing}, {101500, "2", kNothing}}),
                   (std::vector<std::string> {kNothing, kNothing}));
         EXPECT_EQ(cursorCol, 4);
@@ -214,8 +212,7 @@ TEST_F(MouseClickPoll, LeftClickFollowsTheKeyboardPosition)
 {
     // The cursor keys share the position: Right moved to "Z" (item 27), so
     // the next left click offers "Ç", and the one after names the block.
-    control.switchOn();
-    now = 5000;
+    control.switchOn(0);
     EXPECT_EQ(run({{5000, "1", "espai"}}), std::vector<std::string> {"espai"});
     cursorCol = 27;
     EXPECT_EQ(run({{7000, "1", kNothing}, {9000, "1", kNothing}}),
