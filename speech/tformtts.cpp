@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <charconv>
@@ -83,6 +84,17 @@ bool ParseInteger(const std::string& text, int& value) {
     return error == std::errc() && end == last && first != last;
 }
 
+// Entries of the voice list are 25 pixels high, whatever the font gives.
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(25);
+        return size;
+    }
+};
+
 QFont PixelFont(const char* family, int pixels, bool bold = false) {
     QFont font(QString::fromLatin1(family));
     font.setPixelSize(pixels);
@@ -120,8 +132,7 @@ TFormTTS::TFormTTS(SpeechEngines engines, TFormDiccionariExcepcions* dictionary,
     }
     if (upctv_.LoadUpctvLibrary()) {
         for (const char* entry : kUpctvEntries) {
-            auto* item = new QListWidgetItem(FromCp1252(entry), ListBoxMotorsDeVeu);
-            item->setSizeHint(QSize(0, 25));
+            ListBoxMotorsDeVeu->addItem(FromCp1252(entry));
         }
         UpctvLoaded = true;
     }
@@ -189,6 +200,7 @@ void TFormTTS::BuildControls() {
     ListBoxMotorsDeVeu->setGeometry(8, 24, 632, 193);
     ListBoxMotorsDeVeu->setFont(PixelFont("Segoe UI Semibold", 19));
     ListBoxMotorsDeVeu->setUniformItemSizes(true);
+    ListBoxMotorsDeVeu->setItemDelegate(new FixedHeightDelegate(ListBoxMotorsDeVeu));
     ListBoxMotorsDeVeu->setSelectionMode(QAbstractItemView::SingleSelection);
     name(ListBoxMotorsDeVeu, "ListBoxMotorsDeVeu", QStringLiteral("Motors de veu"));
 
@@ -297,8 +309,7 @@ void TFormTTS::ListEngine(std::unique_ptr<VoiceEngine>& engine, int& count, bool
             available = false;
             return;
         }
-        auto* item = new QListWidgetItem(FromCp1252(prefix + description), ListBoxMotorsDeVeu);
-        item->setSizeHint(QSize(0, 25));
+        ListBoxMotorsDeVeu->addItem(FromCp1252(prefix + description));
     }
 }
 
@@ -312,11 +323,14 @@ void TFormTTS::SelectWithoutClick(int row) {
     }
 }
 
+// The list allows one selection, and the current row is that selection (it
+// changes before the selection does while a click is handled).
+int TFormTTS::SelectedPosition() const {
+    return ListBoxMotorsDeVeu->currentRow();
+}
+
 EnginePosition TFormTTS::CurrentPosition() const {
-    int p = ListBoxMotorsDeVeu->currentRow();
-    const QListWidgetItem* item = ListBoxMotorsDeVeu->currentItem();
-    if (!item || !item->isSelected()) p = -1;
-    return PositionRule(p, MspVoiceCount, SapiVoiceCount);
+    return PositionRule(SelectedPosition(), MspVoiceCount, SapiVoiceCount);
 }
 
 VoiceEngine* TFormTTS::VoiceFor(EngineKind kind) const {
@@ -403,9 +417,7 @@ void TFormTTS::ApplyRate() {
 
 void TFormTTS::FormClose() {
     if (MspVoiceCount > 0 || SapiVoiceCount > 0 || UpctvLoaded) {
-        int p = ListBoxMotorsDeVeu->currentRow();
-        const QListWidgetItem* item = ListBoxMotorsDeVeu->currentItem();
-        if (!item || !item->isSelected()) p = -1;
+        const int p = SelectedPosition();
         WriteIniString(kSection, kKeyNumber, std::to_string(p));
         const EnginePosition position = PositionRule(p, MspVoiceCount, SapiVoiceCount);
         // A failure here is reported, and the speed below is still stored.

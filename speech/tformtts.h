@@ -101,6 +101,7 @@ private:
     void BuildControls();
     void ListEngine(std::unique_ptr<brunzit::VoiceEngine>& engine, int& count, bool& available,
                     const std::string& prefix);
+    int SelectedPosition() const;
     brunzit::EnginePosition CurrentPosition() const;
     brunzit::VoiceEngine* VoiceFor(brunzit::EngineKind kind) const;
     void SetUpUpctvEntry(int entry);
