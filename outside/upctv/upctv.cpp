@@ -6,6 +6,8 @@
 //
 // Set UPCTV_LOG to a file path to have every call appended to it, one line
 // each ("load", "upcTVSetSpeed 100", "upcTVRead hola ", "unload", ...).
+// UPCTV_SPEAKER_PROGRAM names another program to run in place of espeak-ng
+// (with the same arguments), for tests and for other synthesisers.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -109,7 +111,8 @@ void Spawn(const std::string& sourceFlag, const std::string& source) {
     StopChild();
     const std::string voice = VoiceName();
     const std::string speed = std::to_string(WordsPerMinute());
-    std::string program = "espeak-ng";
+    const char* custom = std::getenv("UPCTV_SPEAKER_PROGRAM");
+    std::string program = custom && *custom ? custom : "espeak-ng";
     std::string vFlag = "-v", sFlag = "-s";
     std::string flag = sourceFlag, text = source;
     char* argv[8] = {program.data(), vFlag.data(), const_cast<char*>(voice.c_str()), sFlag.data(),
@@ -124,7 +127,7 @@ void Spawn(const std::string& sourceFlag, const std::string& source) {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "espeak-ng", &actions, nullptr, argv, environ) == 0) engine.child = pid;
+    if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0) engine.child = pid;
     posix_spawn_file_actions_destroy(&actions);
 }
 
