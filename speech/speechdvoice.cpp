@@ -60,6 +60,7 @@ struct SpeechdVoice::Worker {
     bool quit = false;
     bool finished = false;
     bool connected = false;
+    bool startDaemon = true;
 
     // Worker-thread state.
     SPDConnection* connection = nullptr;
@@ -103,9 +104,9 @@ struct SpeechdVoice::Worker {
     void connect()
     {
         char* error = nullptr;
-        // The address comes from SPEECHD_ADDRESS or the default socket;
-        // the daemon is started on demand as every client of it does.
-        connection = spd_open2("brunzit", "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
+        // The address comes from SPEECHD_ADDRESS or the default socket.
+        connection = spd_open2("brunzit", "main", nullptr, SPD_MODE_THREADED, nullptr,
+                               startDaemon ? 1 : 0, &error);
         std::free(error);  // libspeechd hands the message over in malloc'd memory
         if (connection == nullptr) {
             failedAt = std::chrono::steady_clock::now();
@@ -212,8 +213,9 @@ struct SpeechdVoice::Worker {
     }
 };
 
-SpeechdVoice::SpeechdVoice() : worker_(std::make_shared<Worker>())
+SpeechdVoice::SpeechdVoice(bool startDaemon) : worker_(std::make_shared<Worker>())
 {
+    worker_->startDaemon = startDaemon;
     try {
         std::thread(&Worker::run, worker_).detach();
     } catch (const std::system_error&) {

@@ -27,7 +27,9 @@ std::unique_ptr<VoiceEngine> createSpeechdVoice();
 
 class SpeechdVoice final : public VoiceEngine {
 public:
-    SpeechdVoice();
+    // startDaemon: start the daemon when none answers, as every client of it
+    // does on the desktop (tests turn this off).
+    explicit SpeechdVoice(bool startDaemon = true);
     ~SpeechdVoice() override;
     SpeechdVoice(const SpeechdVoice&) = delete;
     SpeechdVoice& operator=(const SpeechdVoice&) = delete;

@@ -10,17 +10,17 @@
 namespace brunzit {
 namespace {
 
-// Every test points the engine at a socket in a folder that cannot be
-// created, so no daemon answers and none can be started there either.
+// Every test points the engine at a socket nobody listens on, and asks it not
+// to start a daemon of its own.
 class SpeechdVoiceTest : public testing::Test {
 protected:
-    void SetUp() override { setenv("SPEECHD_ADDRESS", "unix_socket:/proc/brunzit-none/speechd.sock", 1); }
+    void SetUp() override { setenv("SPEECHD_ADDRESS", "unix_socket:/nonexistent-brunzit/speechd.sock", 1); }
     void TearDown() override { unsetenv("SPEECHD_ADDRESS"); }
 };
 
 TEST_F(SpeechdVoiceTest, OffersCatalanAndSpanishMaleAndFemaleVoiceTypes)
 {
-    SpeechdVoice voice;
+    SpeechdVoice voice(false);
     ASSERT_EQ(voice.voiceCount(), 4);
     const char* expected[] = {
         "Speech Dispatcher - Catal\xE0, home",
@@ -41,7 +41,7 @@ TEST_F(SpeechdVoiceTest, WithNoDaemonStaysSilentAndNeverBlocks)
 {
     testing::internal::CaptureStderr();
     {
-        SpeechdVoice voice;
+        SpeechdVoice voice(false);
         EXPECT_TRUE(voice.isAvailable());
         voice.chooseVoice(1);
         voice.setRate(-10);
