@@ -50,32 +50,94 @@ std::size_t findWholeWord(const std::string& upperText, const std::string& upper
     return std::string::npos;
 }
 
-// The replacement loop on a text whose upper-case copy the caller keeps, so
-// that a whole dictionary can share one copy.
-void replaceWholeWordKeepingUpper(std::string& text, std::string& upperText, const std::string& upperKey,
-                                  const std::string& replacement, const std::string& upperReplacement,
-                                  bool selfContaining)
+// Texts longer than this are not made longer: a replacement that would pass
+// it is left out, so a huge replacement cannot exhaust memory.
+constexpr std::size_t kMaxTextBytes = 64u * 1024u * 1024u;
+
+// Every occurrence present now, left to right, each replaced once. For a key
+// without boundary characters this is the same as scanning again from the
+// start after each replacement: words around an inserted replacement stay
+// as they were, and the replacement's own words are those it had alone.
+void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionEntry& entry)
 {
-    const std::size_t k = upperKey.size();
-    if (k == 0)
+    const std::size_t k = entry.upperKey.size();
+    std::size_t p = findWholeWord(upperText, entry.upperKey, 0);
+    if (p == std::string::npos)
         return;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t p = findWholeWord(upperText, upperKey, from);
-        if (p == std::string::npos)
-            return;
-        text.replace(p, k, replacement);
-        upperText.replace(p, k, upperReplacement);
-        if (selfContaining) {
-            from = p + replacement.size();
-        } else {
-            // Scanning again from the start finds nothing before p - k: no
-            // match lay before p, and a match ending before the changed text
-            // cannot have changed. Resuming there gives the same result
-            // without going over the whole text after every replacement.
-            from = p >= k ? p - k : 0;
-        }
+    std::string out;
+    std::string upperOut;
+    std::size_t copied = 0;
+    while (p != std::string::npos) {
+        const std::size_t grown = out.size() + (p - copied) + entry.replacement.size() + (text.size() - p - k);
+        if (grown > kMaxTextBytes && grown > text.size())
+            break;
+        out.append(text, copied, p - copied);
+        upperOut.append(upperText, copied, p - copied);
+        out += entry.replacement;
+        upperOut += entry.upperReplacement;
+        copied = p + k;
+        p = findWholeWord(upperText, entry.upperKey, copied);
     }
+    out.append(text, copied, std::string::npos);
+    upperOut.append(upperText, copied, std::string::npos);
+    text.swap(out);
+    upperText.swap(upperOut);
+}
+
+// Scanning again after each replacement, as many as budget allows. Returns
+// false when the budget ran out. fromStart: resume just before the change
+// (the same result as scanning from the very start: no match lay before p,
+// and none ending before the changed text can have appeared); otherwise
+// resume after the inserted text.
+bool replaceInPlace(std::string& text, std::string& upperText, const ExceptionEntry& entry, bool fromStart,
+                    std::size_t budget)
+{
+    const std::size_t k = entry.upperKey.size();
+    std::size_t from = 0;
+    for (std::size_t steps = 0;; ++steps) {
+        const std::size_t p = findWholeWord(upperText, entry.upperKey, from);
+        if (p == std::string::npos)
+            return true;
+        if (steps >= budget)
+            return false;
+        if (text.size() - k + entry.replacement.size() > kMaxTextBytes && entry.replacement.size() > k)
+            return true;
+        text.replace(p, k, entry.replacement);
+        upperText.replace(p, k, entry.upperReplacement);
+        from = fromStart ? (p >= k ? p - k : 0) : p + entry.replacement.size();
+    }
+}
+
+void applyEntry(std::string& text, std::string& upperText, const ExceptionEntry& entry)
+{
+    if (entry.upperKey.empty())
+        return;
+    if (!entry.keyHasBoundary) {
+        replaceEachOnce(text, upperText, entry);
+        return;
+    }
+    // A key holding full stops, commas or semicolons can be rebuilt across
+    // the edges of a replacement. Such an entry first gets the exact
+    // treatment; one that is still replacing after its budget is taken to
+    // run for ever and is done again from the original text, resuming after
+    // each inserted text.
+    const std::size_t n = text.size();
+    const std::size_t budget = entry.selfContaining ? 1024 + 4 * n : 1000000 + 64 * n;
+    const std::string originalText = text;
+    const std::string originalUpper = upperText;
+    if (replaceInPlace(text, upperText, entry, true, budget))
+        return;
+    text = originalText;
+    upperText = originalUpper;
+    replaceInPlace(text, upperText, entry, false, static_cast<std::size_t>(-1));
+}
+
+void prepare(ExceptionEntry& entry)
+{
+    entry.upperKey = upperCopy(entry.key);
+    entry.upperReplacement = upperCopy(entry.replacement);
+    entry.keyHasBoundary = entry.key.find_first_of(" .,;") != std::string::npos;
+    entry.selfContaining = ReplacementReproducesKey(entry.key, entry.replacement);
 }
 
 }  // namespace
@@ -97,13 +159,43 @@ bool ContainsWholeWord(std::string_view text, std::string_view key)
     return findWholeWord(upperCopy(text), upperCopy(key), 0) != std::string::npos;
 }
 
+bool ReplacementReproducesKey(std::string_view key, std::string_view replacement)
+{
+    if (key.empty() || replacement.size() < key.size())
+        return false;  // every replacement shortens the text: it ends
+    const std::string upperKey = upperCopy(key);
+    const std::string upperReplacement = upperCopy(replacement);
+    // A match was bounded by a boundary or an end on each side; put the
+    // replacement between each such pair and look for a match that takes in
+    // at least one of its characters.
+    static constexpr std::string_view kSides[] = {"", " ", ".", ",", ";"};
+    for (std::string_view before : kSides) {
+        for (std::string_view after : kSides) {
+            const std::string probe = std::string(before) + upperReplacement + std::string(after);
+            std::size_t from = 0;
+            for (;;) {
+                const std::size_t p = findWholeWord(probe, upperKey, from);
+                if (p == std::string::npos)
+                    break;
+                if (p + upperKey.size() > before.size() && p < before.size() + upperReplacement.size())
+                    return true;
+                from = p + 1;
+            }
+        }
+    }
+    return false;
+}
+
 void ReplaceWholeWord(std::string& text, const std::string& key, const std::string& replacement)
 {
     if (key.empty())
         return;
+    ExceptionEntry entry;
+    entry.key = key;
+    entry.replacement = replacement;
+    prepare(entry);
     std::string upperText = upperCopy(text);
-    replaceWholeWordKeepingUpper(text, upperText, upperCopy(key), replacement, upperCopy(replacement),
-                                 ContainsWholeWord(replacement, key));
+    applyEntry(text, upperText, entry);
 }
 
 bool ExceptionDictionary::parseLine(std::string_view line, ExceptionEntry& entry)
@@ -119,9 +211,9 @@ bool ExceptionDictionary::parseLine(std::string_view line, ExceptionEntry& entry
     RemoveSpaces(replacement);
     if (key.empty() || replacement.empty())
         return false;
-    entry.selfContaining = ContainsWholeWord(replacement, key);
     entry.key = std::move(key);
     entry.replacement = std::move(replacement);
+    prepare(entry);
     return true;
 }
 
@@ -193,8 +285,7 @@ void ExceptionDictionary::ApplyExceptions(std::string& text) const
     for (const ExceptionEntry& entry : entries_) {
         if (entry.key.empty() || entry.replacement.empty())
             continue;
-        replaceWholeWordKeepingUpper(text, upperText, upperCopy(entry.key), entry.replacement,
-                                     upperCopy(entry.replacement), entry.selfContaining);
+        applyEntry(text, upperText, entry);
     }
 }
 

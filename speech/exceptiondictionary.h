@@ -10,11 +10,21 @@
 //   than kMaxFileBytes or holds a NUL byte (not a text file), so loading is
 //   bounded and a binary file never becomes a table of garbage.
 // - An entry whose replacement holds its own key as a whole word would be
-//   replaced for ever under the restart-from-the-start rule. Such an entry is
-//   marked "self-containing" at load; for it alone the scan resumes after the
-//   inserted text instead of restarting, so every occurrence present in the
-//   text is replaced once. Entries that terminate anyway keep the exact
-//   restart-from-the-start result.
+//   replaced for ever when the scan starts again from the beginning after
+//   each replacement. For such an entry the scan resumes after the inserted
+//   text instead, so every occurrence present in the text is replaced once
+//   ('sr senyor.sr' turns 'sr' into 'senyor.sr', not into an endless text).
+//   Entries that end anyway keep the exact scan-again-from-the-start result:
+//   - a key of letters and other non-boundary characters (the usual word)
+//     ends unless its replacement holds it, and is done in one pass;
+//   - a key holding a full stop, comma or semicolon can be rebuilt across the
+//     edges of its replacement ('a. .a.a'); it is scanned again from the start
+//     up to a budget of replacements (1024 + 4 per character of text when
+//     ReplacementReproducesKey, a million and more otherwise), and when still
+//     replacing after that it is done again from the original text, resuming
+//     after each inserted text.
+// - No replacement makes a text longer than 64 MB; the occurrences that
+//   would are left as they are.
 
 #include <cstddef>
 #include <string>
@@ -26,8 +36,11 @@ namespace brunzit {
 struct ExceptionEntry {
     std::string key;
     std::string replacement;
-    // The replacement holds the key as a whole word: see the note above.
-    bool selfContaining = false;
+    // Derived at load (see the note above).
+    std::string upperKey;
+    std::string upperReplacement;
+    bool keyHasBoundary = false;
+    bool selfContaining = false;  // ReplacementReproducesKey
 };
 
 // 1-based position of the separator of a dictionary line, 0 when none: the
@@ -39,6 +52,12 @@ std::size_t FindSeparator(std::string_view line);
 // to case; blank, full stop, comma and semicolon, and the text's ends, are the
 // word boundaries).
 bool ContainsWholeWord(std::string_view text, std::string_view key);
+
+// True when replacing a whole-word occurrence of key by replacement can make
+// a new occurrence out of the inserted text (alone, or with the boundaries
+// around it): restarting the scan after each replacement would then never end.
+// A replacement shorter than the key always ends and never counts.
+bool ReplacementReproducesKey(std::string_view key, std::string_view replacement);
 
 // Replaces every whole-word occurrence of key in text by replacement,
 // scanning again from the start after each replacement until no occurrence is
