@@ -141,8 +141,15 @@ void PressReturnOnWindow(WindowHandle window) {
     XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
                &activate);
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XSync(display, False);
+    // XTest types into whatever has the focus: when the window could not take
+    // it (gone, or not viewable), the Return would land in another program,
+    // ours included, so it is not pressed at all.
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+    if (focus == window && XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
         const KeyCode code = XKeysymToKeycode(display, XK_Return);
         if (code != 0) {
             XTestFakeKeyEvent(display, code, True, CurrentTime);

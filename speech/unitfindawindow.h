@@ -14,7 +14,8 @@ using WindowHandle = unsigned long;  // an X11 window id; 0 for none
 // classPart. Case-sensitive; an empty titlePart matches nothing.
 WindowHandle FindAWindow(const std::string& titlePart, const std::string& classPart);
 
-// Raises and activates the window, then presses and releases Return.
+// Raises and activates the window, then presses and releases Return, but
+// only when the window did take the keyboard focus.
 void PressReturnOnWindow(WindowHandle window);
 
 }  // namespace brunzit

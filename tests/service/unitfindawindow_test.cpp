@@ -137,5 +137,23 @@ TEST_F(PrivateDisplay, PressesReturnOnTheWindowFound) {
     EXPECT_TRUE(released);
 }
 
+TEST_F(PrivateDisplay, AWindowThatCannotTakeTheFocusGetsNoReturn) {
+    const Window focused = MakeWindow("Sense nom - brunzit", "", "Brunzit");
+    XSetInputFocus(display_, focused, RevertToParent, CurrentTime);
+    const Window hidden = MakeWindow("upcTV 1.0 amagada", "", "Upctv");
+    XUnmapWindow(display_, hidden);
+    XSync(display_, False);
+    PressReturnOnWindow(hidden);
+    XSync(display_, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int keys = 0;
+    while (XPending(display_)) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        keys += event.type == KeyPress || event.type == KeyRelease;
+    }
+    EXPECT_EQ(keys, 0) << "the Return reached the window that had the focus";
+}
+
 }  // namespace
 }  // namespace brunzit
