@@ -1,1 +1,13 @@
-# sources of this area are added to the editor library here
+# Main window, keyboards, key handling, speaking entry, menus.
+target_sources(editor PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/tformprincipal.h
+  ${CMAKE_CURRENT_LIST_DIR}/tformprincipal.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keys.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_menus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/scanning.h
+  ${CMAKE_CURRENT_LIST_DIR}/scanning.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/saytext.h
+  ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/textrules.h
+  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/textrules.cpp
+)

@@ -182,13 +182,14 @@ private:
     void TeclatVisibleToggled(bool on);
 
     // Selections (Return) and their helpers.
-    void GridSelection(char code);
+    void GridSelection(char code, const std::string& answer);
     void ScanSelection();
     void RunFunctionItem(int item);
     void ReadAll();
     std::string PrintText();
     std::string CalculateEditorLine();
     void AppendText(const std::string& text);
+    void TruncateEditorText(const std::string& kept);
     void ReplaceBexo();
     void ColourKey(QLabel* key, bool highlighted);
     bool Catalan() const;

@@ -1,0 +1,289 @@
+// The main window: creation, the editor, the grid keyboard and its mouse
+// handling. Key handling is in tformprincipal_keys.cpp, the menus in
+// tformprincipal_menus.cpp, the speaking entry in saytext.cpp.
+
+#include "editor/tformprincipal.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "editor/keyhandling/textrules.h"
+#include "editor/scanning.h"
+#include "editor/tformlletra.h"
+#include "platform/cp1252.h"
+#include "platform/keyinjection.h"
+#include "platform/paths.h"
+
+namespace {
+
+constexpr int kDesignWidth = 774;
+constexpr int kDesignHeight = 596;
+constexpr int kPanelLletresHeight = 290;
+constexpr int kEditorFontPixels = 16;
+constexpr int kKeyFontPixels = 67;
+constexpr int kWordKeyFontPixels = 53;
+constexpr int kMouseHookPeriodMs = 100;
+const QColor kHighlight(255, 0, 0);
+
+QString toQt(const std::string& cp1252)
+{
+    return QString::fromUtf8(brunzit::cp1252ToUtf8(cp1252));
+}
+
+std::string fromQt(const QString& text)
+{
+    return brunzit::utf8ToCp1252(text.toUtf8().toStdString());
+}
+
+}  // namespace
+
+TFormPrincipal::TFormPrincipal(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("FormPrincipal"));
+    setAccessibleName(QStringLiteral("brunzit"));
+    CreateEditor();
+    CreateKeyboard();
+    CreateMenus();
+    CreateDialogs();
+
+    TimerMouseHook = new QTimer(this);
+    TimerMouseHook->setObjectName(QStringLiteral("TimerMouseHook"));
+    TimerMouseHook->setInterval(kMouseHookPeriodMs);
+    connect(TimerMouseHook, &QTimer::timeout, this, &TFormPrincipal::TimerMouseHookTimer);
+    TimerMouseHook->start();
+
+    resize(kDesignWidth, kDesignHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    setWindowState(Qt::WindowMaximized);
+
+    FormCreate();
+}
+
+TFormPrincipal::~TFormPrincipal() = default;
+
+void TFormPrincipal::FormCreate()
+{
+    CursorCol = 0;
+    CursorRow = 0;
+    brunzit::FillScanBlocks();
+    SilentClear = false;
+    HookActive = false;
+    InItems = true;
+    FontDialogEditor->setCurrentFont(Editor->font());
+    const QString programFolder = QString::fromStdString(brunzit::executableFolder());
+    OpenDialog->setDirectory(programFolder);
+    SaveDialog->setDirectory(programFolder);
+    SetDocumentName("Sense nom");
+}
+
+void TFormPrincipal::CreateEditor()
+{
+    auto* central = new QWidget(this);
+    central->setAccessibleName(QStringLiteral("Finestra principal"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    PanelEditor = new QWidget(central);
+    PanelEditor->setObjectName(QStringLiteral("PanelEditor"));
+    PanelEditor->setAccessibleName(QStringLiteral("PanelEditor"));
+    auto* editorLayout = new QVBoxLayout(PanelEditor);
+    editorLayout->setContentsMargins(0, 0, 0, 0);
+
+    Editor = new QPlainTextEdit(PanelEditor);
+    Editor->setObjectName(QStringLiteral("Editor"));
+    Editor->setAccessibleName(QStringLiteral("Editor"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(kEditorFontPixels);
+    font.setBold(true);
+    Editor->setFont(font);
+    QPalette palette = Editor->palette();
+    palette.setColor(QPalette::Text, Qt::black);
+    Editor->setPalette(palette);
+    // Both scroll bars: lines are never wrapped, so a line is a paragraph.
+    Editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Editor->installEventFilter(this);
+    editorLayout->addWidget(Editor);
+
+    layout->addWidget(PanelEditor, 1);
+    setCentralWidget(central);
+    Editor->setFocus();
+}
+
+void TFormPrincipal::CreateKeyboard()
+{
+    PanelLletres = new QWidget(centralWidget());
+    PanelLletres->setObjectName(QStringLiteral("PanelLletres"));
+    PanelLletres->setAccessibleName(QStringLiteral("Teclat"));
+    PanelLletres->setFixedHeight(kPanelLletresHeight);
+    centralWidget()->layout()->addWidget(PanelLletres);
+
+    QLabel** members[brunzit::GridRows][brunzit::GridColumns] = {
+        {&A, &B, &C, &D, &E, &F, &G, &H, &I, &J, &Return, &Llegir},
+        {&K, &L, &M, &N, &O, &P, &Q, &R, &S, &T, &punt, &Esborrar},
+        {&U, &V, &W, &ICS, &YGREGA, &Z, &mes, &menys, &per, &dividid, &igual, &Calcular},
+        {&zero, &un, &dos, &tres, &quatre, &cinc, &sis, &siete, &vuit, &nou, &espai, &Imprimir},
+    };
+    for (int row = 0; row < brunzit::GridRows; ++row) {
+        for (int col = 0; col < brunzit::GridColumns; ++col) {
+            const brunzit::GridCell& cell = *brunzit::GridCellAt(col, row);
+            auto* key = new QLabel(toQt(cell.caption), PanelLletres);
+            key->setObjectName(QString::fromLatin1(cell.name));
+            key->setAccessibleName(toQt(brunzit::SpokenKeyName(cell.code)));
+            key->setGeometry(col * brunzit::GridKeyWidth, row * brunzit::GridKeyHeight, brunzit::GridKeyWidth,
+                             brunzit::GridKeyHeight);
+            key->setAlignment(Qt::AlignCenter);
+            key->setAutoFillBackground(true);
+            QFont font(QStringLiteral("Arial"));
+            font.setPixelSize(brunzit::IsWordKey(cell) ? kWordKeyFontPixels : kKeyFontPixels);
+            font.setBold(true);
+            key->setFont(font);
+            QPalette palette = key->palette();
+            palette.setColor(QPalette::Window, Qt::white);
+            palette.setColor(QPalette::WindowText, Qt::black);
+            key->setPalette(palette);
+            key->setMouseTracking(true);
+            key->installEventFilter(this);
+            *members[row][col] = key;
+            keys_[static_cast<std::size_t>(row * brunzit::GridColumns + col)] = key;
+        }
+    }
+    PanelLletres->hide();
+    KeyAt(0, 0);
+    ColourKey(CurrentKey, true);
+}
+
+void TFormPrincipal::CreateDialogs()
+{
+    FontDialogEditor = new QFontDialog(this);
+    FontDialogEditor->setObjectName(QStringLiteral("FontDialogEditor"));
+    FontDialogEditor->setAccessibleName(QStringLiteral("Font de l'editor"));
+
+    const QString filter = QStringLiteral("Text Files (*.txt)");
+    OpenDialog = new QFileDialog(this, QStringLiteral("Obrir"), QString(), filter);
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->setAccessibleName(QStringLiteral("Obrir"));
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setDefaultSuffix(QStringLiteral("txt"));
+
+    SaveDialog = new QFileDialog(this, QStringLiteral("Salvar"), QString(), filter);
+    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
+    SaveDialog->setAccessibleName(QStringLiteral("Salvar"));
+    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog->setDefaultSuffix(QStringLiteral("txt"));
+}
+
+void TFormPrincipal::SetCompanions(QDialog* aboutBox, TFormLletra* formLletra, QDialog* speechWindow,
+                                   brunzit::TextSpeaker* speaker)
+{
+    aboutBox_ = aboutBox;
+    formLletra_ = formLletra;
+    speechWindow_ = speechWindow;
+    speaker_ = speaker;
+    if (formLletra_) {
+        // Closed by its title bar: the next spoken text must not bring it back.
+        connect(formLletra_, &TFormLletra::ClosedByTitleBar, this, [this] {
+            if (MenuVeureLaLletraQueEsDiu->isChecked())
+                MenuVeureLaLletraQueEsDiu->setChecked(false);
+        });
+    }
+}
+
+void TFormPrincipal::SetDocumentName(const std::string& name)
+{
+    DocumentName = name;
+    const std::size_t cut = name.find_last_of("\\:/");
+    const std::string fileName = cut == std::string::npos ? name : name.substr(cut + 1);
+    setWindowTitle(QStringLiteral("%1 - %2").arg(toQt(fileName), QCoreApplication::applicationName()));
+}
+
+std::string TFormPrincipal::EditorText() const
+{
+    return brunzit::ToCrLf(fromQt(Editor->toPlainText()));
+}
+
+void TFormPrincipal::SetEditorText(const std::string& text)
+{
+    // Through a cursor, not setPlainText: the change stays undoable and marks
+    // the document modified, as typing would.
+    QTextCursor cursor(Editor->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(toQt(brunzit::FromCrLf(text)));
+}
+
+void TFormPrincipal::AppendText(const std::string& text)
+{
+    QTextCursor cursor(Editor->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(toQt(brunzit::FromCrLf(text)));
+}
+
+// ---- Grid keyboard ---------------------------------------------------------
+
+QLabel* TFormPrincipal::GridKey(int column, int row) const
+{
+    if (!brunzit::GridCellAt(column, row))
+        return nullptr;
+    return keys_[static_cast<std::size_t>(row * brunzit::GridColumns + column)];
+}
+
+void TFormPrincipal::KeyAt(int column, int row)
+{
+    CurrentKeyCode = ' ';
+    if (const brunzit::GridCell* cell = brunzit::GridCellAt(column, row)) {
+        CurrentKey = GridKey(column, row);
+        CurrentKeyCode = cell->code;
+    }
+}
+
+void TFormPrincipal::ColourKey(QLabel* key, bool highlighted)
+{
+    if (!key)
+        return;
+    QPalette palette = key->palette();
+    const bool dark = MenuFonsNegre && MenuFonsNegre->isChecked();
+    palette.setColor(QPalette::WindowText, highlighted ? kHighlight : dark ? Qt::white : Qt::black);
+    key->setPalette(palette);
+}
+
+void TFormPrincipal::ControlMouseMove(QLabel* key, int x, int y)
+{
+    const int column = (x + key->x()) / A->width();
+    const int row = (y + key->y()) / A->height();
+    if (column == CursorCol && row == CursorRow)
+        return;
+    KeyAt(CursorCol, CursorRow);
+    ColourKey(CurrentKey, false);
+    CursorCol = column;
+    CursorRow = row;
+    KeyAt(CursorCol, CursorRow);
+    // The pointer always says the key, whatever the reading options say.
+    SayText(brunzit::SpokenKeyName(CurrentKeyCode));
+    ColourKey(CurrentKey, true);
+    Editor->moveCursor(QTextCursor::End);
+}
+
+void TFormPrincipal::ControlClick(QLabel*)
+{
+    // The editor has the focus: the Return chooses the key the pointer made current.
+    Editor->setFocus();
+    brunzit::injectReturn();
+}
+
+// The poll of the mouse-click control belongs to that area and is not wired
+// yet: the timer runs from creation, as it must, but a tick does nothing.
+void TFormPrincipal::TimerMouseHookTimer() {}

@@ -1,0 +1,299 @@
+// MainMenu1: the menu tree, the two caption tables and the option commands.
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <array>
+
+#include "editor/scanning.h"
+#include "editor/tformlletra.h"
+#include "editor/tformprincipal.h"
+#include "platform/cp1252.h"
+
+namespace {
+
+QString toQt(const char* cp1252)
+{
+    return QString::fromUtf8(brunzit::cp1252ToUtf8(cp1252));
+}
+
+// The 19 captions both language commands set, in menu order.
+struct CaptionRow {
+    const char* catalan;
+    const char* spanish;
+};
+
+constexpr std::array<CaptionRow, 19> kCaptions{{
+    {"&Arxiu", "&Archivo"},
+    {"&Nou", "&Nuevo"},
+    {"&Obrir...", "&Abrir..."},
+    {"&Salvar", "&Salvar"},
+    {"S&alvar com...", "S&alvar como..."},
+    {"Im&primir", "Im&primir"},
+    {"Sor&tir", "Sa&lir"},
+    {"&Opcions", "&Opciones"},
+    {"Control del c&ursor i Return per controlar el teclat", "Control del c&ursor y Return para controlar el teclado"},
+    {"Llegir la lletra que s'&escriu", "Leer la letra que se &escribe"},
+    {"Veure la lletra que es diu", "Ver la letra que se dice"},
+    {"Teclat &visible", "Teclado &visible"},
+    {"Llegir la lletra &actual", "Leer la letra &actual"},
+    {"&Calcular", "&Calcular"},
+    {"&Tecles esquerra i avall amb el clic", "&Teclas izquierda y abajo con el clic"},
+    {"Canviar la &font de l'editor...", "Cambiar la &fuente del editor..."},
+    {"Fons negre", "Fondo negro"},
+    {"&Llengua", "&Lengua"},
+    {"&Parlant de...", "Acerca &de..."},
+}};
+
+}  // namespace
+
+void TFormPrincipal::CreateMenus()
+{
+    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    MainMenu1->setAccessibleName(QStringLiteral("Men\u00FA"));
+
+    auto item = [this](QMenu* menu, QAction*& member, const char* name, const char* caption,
+                       QKeySequence shortcut = {}) {
+        member = menu->addAction(toQt(caption));
+        member->setObjectName(QString::fromLatin1(name));
+        if (!shortcut.isEmpty())
+            member->setShortcut(shortcut);
+        return member;
+    };
+    auto submenu = [MainMenu1](QMenu*& member, const char* name, const char* caption) {
+        member = MainMenu1->addMenu(toQt(caption));
+        member->setObjectName(QString::fromLatin1(name));
+        member->menuAction()->setObjectName(QString::fromLatin1(name));
+        member->setAccessibleName(toQt(caption).remove(QLatin1Char('&')));
+    };
+    auto option = [](QAction* action, bool ticked) {
+        action->setCheckable(true);
+        action->setChecked(ticked);
+    };
+
+    submenu(MenuArxiu, "MenuArxiu", "&Arxiu");
+    item(MenuArxiu, MenuNou, "MenuNou", "&Nou", QKeySequence(Qt::CTRL | Qt::Key_N));
+    item(MenuArxiu, MenuObrirArxiu, "MenuObrirArxiu", "&Obrir...", QKeySequence(Qt::CTRL | Qt::Key_O));
+    MenuArxiu->addSeparator();
+    item(MenuArxiu, MenuFileSave, "MenuFileSave", "&Desar", QKeySequence(Qt::CTRL | Qt::Key_D));
+    item(MenuArxiu, MenuFileSaveAs, "MenuFileSaveAs", "D&esar com...", QKeySequence(Qt::CTRL | Qt::Key_E));
+    MenuArxiu->addSeparator();
+    item(MenuArxiu, MenuImprimir, "MenuImprimir", "Im&primir", QKeySequence(Qt::CTRL | Qt::Key_P));
+    MenuArxiu->addSeparator();
+    item(MenuArxiu, MenuSortir, "MenuSortir", "Sor&tir");
+
+    submenu(MenuOpcion, "MenuOpcion", "&Opcions");
+    option(item(MenuOpcion, MenuControldelcursoriReturnpercontrolarelteclat,
+                "MenuControldelcursoriReturnpercontrolarelteclat",
+                "Control del c&ursor i Return per controlar el teclat"),
+           true);
+    option(item(MenuOpcion, MenuLlegirlalletraquesescriu, "MenuLlegirlalletraquesescriu",
+                "Llegir la lletra que s'&escriu"),
+           true);
+    option(item(MenuOpcion, MenuVeureLaLletraQueEsDiu, "MenuVeureLaLletraQueEsDiu", "Veure la lletra que es diu"),
+           false);
+    MenuOpcion->addSeparator();
+    option(item(MenuOpcion, MenuTeclatVisible, "MenuTeclatVisible", "Teclat &visible"), false);
+    option(item(MenuOpcion, MenuLlegirlalletraactual, "MenuLlegirlalletraactual", "Llegir la lletra &actual"),
+           true);
+    MenuLlegirlalletraactual->setEnabled(false);
+    MenuOpcion->addSeparator();
+    item(MenuOpcion, MenuCopiarALaCarpeta, "MenuCopiarALaCarpeta", "Cop&iar a la carpeta",
+         QKeySequence(Qt::CTRL | Qt::Key_I));
+    item(MenuOpcion, MenuCalcular, "MenuCalcular", "&Calcular", QKeySequence(Qt::CTRL | Qt::Key_A));
+    MenuOpcion->addSeparator();
+    option(item(MenuOpcion, MenuTeclesesquerraiavallambelclic, "MenuTeclesesquerraiavallambelclic",
+                "&Tecles esquerra i avall amb el clic", QKeySequence(Qt::CTRL | Qt::Key_T)),
+           false);
+    MenuOpcion->addSeparator();
+    item(MenuOpcion, MenuCanviarLaFontDelEditor, "MenuCanviarLaFontDelEditor", "Canviar la &font de l'editor...",
+         QKeySequence(Qt::CTRL | Qt::Key_F));
+    MenuOpcion->addSeparator();
+    option(item(MenuOpcion, MenuFonsNegre, "MenuFonsNegre", "Fons negre"), false);
+    MenuOpcion->addSeparator();
+    item(MenuOpcion, MenuSintetitzador, "MenuSintetitzador", "Sintetitzador");
+
+    submenu(MenuLlengua, "MenuLlengua", "&Llengua");
+    option(item(MenuLlengua, MenuCatala, "MenuCatala", "&Catal\xE0"), true);
+    option(item(MenuLlengua, MenuCastellano, "MenuCastellano", "Cast&ellano"), false);
+    // Exactly one language is ticked; clicking the ticked one keeps it.
+    languageGroup_ = new QActionGroup(this);
+    languageGroup_->setExclusive(true);
+    languageGroup_->addAction(MenuCatala);
+    languageGroup_->addAction(MenuCastellano);
+
+    MenuParlant = MainMenu1->addAction(toQt("&Parlant de..."));
+    MenuParlant->setObjectName(QStringLiteral("MenuParlant"));
+
+    // Options: the tick is the state; what follows from a tick is applied
+    // whenever it changes, from the menu or from a command.
+    connect(MenuControldelcursoriReturnpercontrolarelteclat, &QAction::toggled, this,
+            &TFormPrincipal::CursorControlToggled);
+    connect(MenuVeureLaLletraQueEsDiu, &QAction::toggled, this, &TFormPrincipal::VeureLaLletraToggled);
+    connect(MenuTeclatVisible, &QAction::toggled, this, &TFormPrincipal::TeclatVisibleToggled);
+
+    connect(MenuCatala, &QAction::triggered, this, &TFormPrincipal::MenuCatalaClick);
+    connect(MenuCastellano, &QAction::triggered, this, &TFormPrincipal::MenuCastellanoClick);
+    connect(MenuCalcular, &QAction::triggered, this, &TFormPrincipal::MenuCalcularClick);
+    connect(MenuSintetitzador, &QAction::triggered, this, &TFormPrincipal::MenuSintetitzadorClick);
+    connect(MenuParlant, &QAction::triggered, this, &TFormPrincipal::MenuParlantClick);
+    connect(MenuSortir, &QAction::triggered, this, &TFormPrincipal::MenuSortirClick);
+
+    // Documents, the editor font, the dark scheme and mouse-click control are
+    // the work of other areas of the editor; their items stay disabled and
+    // unconnected until those commands exist.
+    for (QAction* later : {MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs, MenuImprimir,
+                           MenuCopiarALaCarpeta, MenuCanviarLaFontDelEditor, MenuFonsNegre,
+                           MenuTeclesesquerraiavallambelclic})
+        later->setEnabled(false);
+}
+
+void TFormPrincipal::SetCatalanCaptions()
+{
+    const std::array<QObject*, 19> items{MenuArxiu, MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs,
+                                         MenuImprimir, MenuSortir, MenuOpcion,
+                                         MenuControldelcursoriReturnpercontrolarelteclat,
+                                         MenuLlegirlalletraquesescriu, MenuVeureLaLletraQueEsDiu,
+                                         MenuTeclatVisible, MenuLlegirlalletraactual, MenuCalcular,
+                                         MenuTeclesesquerraiavallambelclic, MenuCanviarLaFontDelEditor,
+                                         MenuFonsNegre, MenuLlengua, MenuParlant};
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const QString caption = toQt(kCaptions[i].catalan);
+        if (auto* menu = qobject_cast<QMenu*>(items[i]))
+            menu->setTitle(caption);
+        else
+            static_cast<QAction*>(items[i])->setText(caption);
+    }
+}
+
+void TFormPrincipal::SetSpanishCaptions()
+{
+    const std::array<QObject*, 19> items{MenuArxiu, MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs,
+                                         MenuImprimir, MenuSortir, MenuOpcion,
+                                         MenuControldelcursoriReturnpercontrolarelteclat,
+                                         MenuLlegirlalletraquesescriu, MenuVeureLaLletraQueEsDiu,
+                                         MenuTeclatVisible, MenuLlegirlalletraactual, MenuCalcular,
+                                         MenuTeclesesquerraiavallambelclic, MenuCanviarLaFontDelEditor,
+                                         MenuFonsNegre, MenuLlengua, MenuParlant};
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const QString caption = toQt(kCaptions[i].spanish);
+        if (auto* menu = qobject_cast<QMenu*>(items[i]))
+            menu->setTitle(caption);
+        else
+            static_cast<QAction*>(items[i])->setText(caption);
+    }
+}
+
+void TFormPrincipal::MenuCatalaClick()
+{
+    MenuCatala->setChecked(true);
+    MenuCastellano->setChecked(false);
+    SetCatalanCaptions();
+}
+
+void TFormPrincipal::MenuCastellanoClick()
+{
+    MenuCastellano->setChecked(true);
+    MenuCatala->setChecked(false);
+    SetSpanishCaptions();
+}
+
+void TFormPrincipal::MenuControldelcursoriReturnpercontrolarelteclatClick()
+{
+    MenuControldelcursoriReturnpercontrolarelteclat->toggle();
+}
+
+void TFormPrincipal::MenuLlegirlalletraquesescriuClick()
+{
+    MenuLlegirlalletraquesescriu->toggle();
+}
+
+void TFormPrincipal::MenuVeureLaLletraQueEsDiuClick()
+{
+    MenuVeureLaLletraQueEsDiu->toggle();
+}
+
+void TFormPrincipal::MenuTeclatVisibleClick()
+{
+    MenuTeclatVisible->toggle();
+}
+
+void TFormPrincipal::MenuLlegirlalletraactualClick()
+{
+    MenuLlegirlalletraactual->toggle();
+}
+
+void TFormPrincipal::CursorControlToggled(bool)
+{
+    // The tick and the editor's acceptance of Return are only ever flipped
+    // together: on, Return drives the keyboards; off, it breaks lines.
+    wantReturns_ = !wantReturns_;
+}
+
+void TFormPrincipal::VeureLaLletraToggled(bool on)
+{
+    // Ticking shows nothing: the window comes with the next spoken text.
+    if (!on && formLletra_)
+        formLletra_->hide();
+}
+
+void TFormPrincipal::TeclatVisibleToggled(bool on)
+{
+    MenuLlegirlalletraactual->setEnabled(on);
+    // Mouse-click control is only offered with the panel hidden; its item
+    // stays disabled until that command exists (see CreateMenus).
+    MenuTeclesesquerraiavallambelclic->setEnabled(false);
+    PanelLletres->setVisible(on);
+    KeyAt(CursorCol, CursorRow);
+    ColourKey(CurrentKey, false);
+    CursorCol = 0;
+    CursorRow = 0;
+    KeyAt(CursorCol, CursorRow);
+    ColourKey(CurrentKey, true);
+    if (!on)
+        SayText("espai");
+}
+
+void TFormPrincipal::MenuCalcularClick()
+{
+    const std::string answer = CalculateEditorLine();
+    if (SpeakTyped())
+        SayText(answer);
+}
+
+void TFormPrincipal::MenuSintetitzadorClick()
+{
+    if (speechWindow_)
+        speechWindow_->exec();
+}
+
+void TFormPrincipal::MenuParlantClick()
+{
+    if (aboutBox_)
+        aboutBox_->exec();
+}
+
+void TFormPrincipal::MenuSortirClick()
+{
+    close();
+}
+
+bool TFormPrincipal::Catalan() const
+{
+    return MenuCatala->isChecked();
+}
+
+bool TFormPrincipal::GridVisible() const
+{
+    return MenuTeclatVisible->isChecked();
+}
+
+bool TFormPrincipal::SpeakTyped() const
+{
+    return MenuLlegirlalletraquesescriu->isChecked();
+}

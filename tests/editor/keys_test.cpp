@@ -1,0 +1,425 @@
+// Key handling of the real main window: what each key writes and says.
+
+#include <QPrinterInfo>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include "editor/saytext.h"
+#include "editor/scanning.h"
+#include "windowfixture.h"
+
+namespace brunzit {
+namespace {
+
+using ScanningTest = WindowTest;
+using GridTest = WindowTest;
+using FunctionKeysTest = WindowTest;
+using CalculatorTest = WindowTest;
+
+// ---- Scanning keyboard ------------------------------------------------------
+
+TEST_F(ScanningTest, ChoosingLettersAndASpaceWritesAndSaysTheWord)
+{
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Said(), Spoken{"a"});
+    Key(Qt::Key_Left);
+    Said();
+
+    Choose(0, 2);  // B
+    EXPECT_EQ(Said(), Spoken{"b"});
+    Choose(0, 16);  // O
+    EXPECT_EQ(Said(), Spoken{"o"});
+    Choose(0, 14);  // N
+    EXPECT_EQ(Said(), Spoken{"n"});
+    Choose(0, 0);  // espai
+    EXPECT_EQ(Said(), Spoken{"bon "});
+    EXPECT_EQ(Text(), "BON ");
+}
+
+TEST_F(ScanningTest, ChoiceWritesTheCharacterAndSaysTheEntryAsStored)
+{
+    struct Row {
+        const char* name;
+        int block, item;
+        const char* written;
+        const char* said;
+    };
+    const std::vector<Row> rows = {
+        {"phonetic letter", 0, 18, "Q", "quu"},
+        {"y", 0, 26, "Y", "ii grega"},
+        {"accented E", 0, 5, "E", "\xC8"},
+        {"\xD1 in Catalan is said enye", 0, 15, "\xD1", "enye"},
+        {"\xC7", 0, 28, "\xC7", "\xC7"},
+        {"question mark", 2, 2, "?", "interrogaci\xF3"},
+        {"apostrophe", 2, 4, "'", "ap\xF3strof"},
+        {"digit", 3, 7, "7", "7"},
+        {"sign", 4, 0, "+", "m\xE9s"},
+        {"line break", 2, 5, "\r\n", "retorn"},
+    };
+    for (const Row& row : rows) {
+        form->SetEditorText("X");
+        Said();
+        Choose(row.block, row.item);
+        EXPECT_EQ(Text(), std::string("X") + row.written) << row.name;
+        EXPECT_EQ(LastSaid(), row.said) << row.name;
+        EXPECT_EQ(form->CursorCol, 0) << row.name;
+        EXPECT_EQ(form->CursorRow, 0) << row.name;
+    }
+}
+
+TEST_F(ScanningTest, SeparatorsSayTheWordJustFinishedEvenWithTypedEchoOff)
+{
+    form->MenuLlegirlalletraquesescriuClick();
+    struct Row {
+        int block, item;
+        const char* said;
+    };
+    const std::vector<Row> rows = {{0, 0, "hola dia "}, {2, 0, "hola dia."}, {2, 1, "hola dia,"}};
+    for (const Row& row : rows) {
+        form->SetEditorText("UN HOLA\r\nDIA");
+        Said();
+        Choose(row.block, row.item);
+        EXPECT_EQ(Said(), Spoken{row.said});
+    }
+    form->SetEditorText("");
+    Choose(0, 2);
+    EXPECT_EQ(Text(), "B");
+    EXPECT_TRUE(Said().empty());
+}
+
+TEST_F(ScanningTest, BexoIsReadAndKeptAsBexoWithAccent)
+{
+    struct Row {
+        const char* name;
+        int block, item;
+        const char* said;
+    };
+    const std::vector<Row> rows = {
+        {"read all", 1, 0, "un bex\xD3"},
+        {"read last word", 1, 1, "bex\xD3"},
+        {"separator", 2, 0, "bex\xD3."},
+    };
+    for (const Row& row : rows) {
+        form->SetEditorText("UN BEXO");
+        Said();
+        Choose(row.block, row.item);
+        EXPECT_EQ(LastSaid(), row.said) << row.name;
+        EXPECT_EQ(Text().substr(0, 7), "UN BEX\xD3") << row.name;
+    }
+}
+
+TEST_F(ScanningTest, FunctionEntriesChangeTheTextAndSayWhatTheyDid)
+{
+    struct Row {
+        const char* name;
+        const char* text;
+        int item;
+        const char* after;
+        const char* said;
+    };
+    const std::vector<Row> rows = {
+        {"last word after a space is empty", "HOLA BON ", 1, "HOLA BON ", nullptr},
+        {"last word reaches over a line break", "HOLA BON\r\nDIA", 1, "HOLA BON\r\nDIA", "bon dia"},
+        {"remove the last letter", "HOLA", 2, "HOL", "\xDAltima lletra esborrada: a"},
+        {"remove from an empty text", "", 2, "", "\xDAltima lletra esborrada: "},
+        {"remove a line break whole", "HOLA\r\n", 2, "HOLA", "\xDAltima lletra esborrada:  "},
+        {"delete the last word", "HOLA BON", 3, "HOLA ", "he esborrat l'\xFAltima paraula: bon"},
+        {"delete a lone word", "HOLA", 3, "", "he esborrat l'\xFAltima paraula: hola"},
+        {"delete everything", "HOLA BON", 4, "", "text esborrat"},
+    };
+    for (const Row& row : rows) {
+        form->SetEditorText(row.text);
+        Said();
+        Choose(1, row.item);
+        EXPECT_EQ(Text(), row.after) << row.name;
+        if (row.said)
+            EXPECT_EQ(Said(), Spoken{row.said}) << row.name;
+        else
+            EXPECT_TRUE(Said().empty()) << row.name;
+    }
+}
+
+TEST_F(ScanningTest, SpanishSkipsTheCedilla)
+{
+    form->MenuCastellanoClick();
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Said(), Spoken{"z"});
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Said(), Spoken{"espai"});
+    Choose(0, 15);
+    EXPECT_EQ(LastSaid(), "\xD1");  // no "enye" in Spanish
+}
+
+TEST_F(ScanningTest, ArrowsAndShiftArrowsMoveAlike)
+{
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    Key(Qt::Key_Down, Qt::ControlModifier);
+    Key(Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(Said(), (Spoken{"a", "llegir-ho tot", "espai"}));
+}
+
+TEST_F(ScanningTest, ReturnDoesNotBreakTheLineAndTheCaretEndsAtTheEnd)
+{
+    form->SetEditorText("AB\r\nCD");
+    QTextCursor start(form->Editor->document());
+    form->Editor->setTextCursor(start);
+    Choose(0, 0);
+    EXPECT_EQ(Text(), "AB\r\nCD ");
+    EXPECT_EQ(form->Editor->textCursor().position(), form->Editor->document()->characterCount() - 1);
+
+    form->Editor->setTextCursor(start);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(form->Editor->textCursor().position(), form->Editor->document()->characterCount() - 1);
+}
+
+TEST_F(ScanningTest, ReturnOnABlockNameSaysTheNameAndWritesNothing)
+{
+    form->SetEditorText("X");
+    form->CursorRow = 2;
+    form->CursorCol = -1;
+    Said();
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "X");
+    EXPECT_EQ(Said(), Spoken{"bloc puntuaci\xF3"});
+    EXPECT_EQ(form->CursorRow, 2);
+    EXPECT_EQ(form->CursorCol, -1);
+}
+
+TEST_F(ScanningTest, CursorControlOffLeavesArrowsAndReturnToTheEditor)
+{
+    form->MenuControldelcursoriReturnpercontrolarelteclatClick();
+    EXPECT_TRUE(form->WantReturns());
+    form->SetEditorText("AB");
+    QTextCursor cursor(form->Editor->document());
+    cursor.setPosition(1);
+    form->Editor->setTextCursor(cursor);
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Return);
+    Key(Qt::Key_F1);
+    EXPECT_EQ(Text(), "A\r\nB");
+    EXPECT_TRUE(Said().empty());
+    EXPECT_EQ(form->CursorRow, 1);  // F1 still set the position
+
+    form->MenuControldelcursoriReturnpercontrolarelteclatClick();
+    EXPECT_FALSE(form->WantReturns());
+    form->CursorRow = 0;
+    form->CursorCol = 0;
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "A\r\nB ");
+}
+
+// ---- Function keys ------------------------------------------------------------
+
+TEST_F(FunctionKeysTest, ReadClearSilentlyAndCalculate)
+{
+    form->SetEditorText("UN BEXO");
+    Key(Qt::Key_F1);
+    EXPECT_EQ(Said(), Spoken{"un bex\xD3"});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Text(), "");
+    EXPECT_TRUE(Said().empty());
+    EXPECT_FALSE(form->SilentClear);
+
+    form->SetEditorText("HOLA");
+    Choose(1, 4);
+    EXPECT_EQ(Said().back(), "text esborrat");
+}
+
+TEST_F(FunctionKeysTest, OnTheGridTheyKeepTheirMeaningAndTheHighlight)
+{
+    ShowGrid();
+    Key(Qt::Key_Right);
+    Said();
+    form->SetEditorText("HOLA");
+    Key(Qt::Key_F1);
+    EXPECT_EQ(Said(), Spoken{"hola"});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Text(), "");
+    EXPECT_TRUE(Said().empty());
+    EXPECT_EQ(form->CursorCol, 1);
+    EXPECT_EQ(form->CursorRow, 0);
+}
+
+// ---- Grid keyboard -------------------------------------------------------------
+
+TEST_F(GridTest, ShowingSaysNothingAndHighlightsA)
+{
+    form->MenuTeclatVisibleClick();
+    EXPECT_TRUE(form->PanelLletres->isVisible());
+    EXPECT_TRUE(Said().empty());
+    EXPECT_TRUE(form->MenuLlegirlalletraactual->isEnabled());
+    EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    Key(Qt::Key_Right);
+    EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(form->B->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+
+    form->MenuTeclatVisibleClick();
+    EXPECT_FALSE(form->PanelLletres->isVisible());
+    EXPECT_EQ(Said(), (Spoken{"b ", "espai"}));
+    EXPECT_EQ(form->CursorCol, 0);
+    form->MenuTeclatVisibleClick();
+    EXPECT_EQ(form->B->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+}
+
+TEST_F(GridTest, ArrowsWrapAndSayTheKeyReached)
+{
+    ShowGrid();
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Said(), Spoken{"llegir"});
+    EXPECT_EQ(form->Llegir->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(Said(), (Spoken{"a", "0 "}));
+}
+
+TEST_F(GridTest, ReturnWritesTheKeyAndSaysIt)
+{
+    struct Row {
+        const char* name;
+        int col, row;
+        const char* written;
+        const char* said;
+    };
+    const std::vector<Row> rows = {
+        {"A", 0, 0, "A", "a"},        {"B", 1, 0, "B", "b "},       {"Q", 6, 1, "Q", "quu"},
+        {"Y", 4, 2, "Y", "i grega"},  {"X", 3, 2, "X", "x "},       {"plus", 6, 2, "+", "m\xE9s"},
+        {"equals", 10, 2, "=", "igual"}, {"stop", 10, 1, ".", "punt"}, {"space", 10, 3, " ", "espai"},
+        {"seven", 7, 3, "7", "7 "},   {"line break", 10, 0, "\r\n", "nova l\xEDnia"},
+    };
+    ShowGrid();
+    for (const Row& row : rows) {
+        form->SetEditorText("Z");
+        ChooseKey(row.col, row.row);
+        EXPECT_EQ(Text(), std::string("Z") + row.written) << row.name;
+        EXPECT_EQ(LastSaid(), row.said) << row.name;
+        Said();
+    }
+}
+
+TEST_F(GridTest, WordKeysReadAndClearTheWholeText)
+{
+    ShowGrid();
+    form->SetEditorText("UN BEXO");
+    ChooseKey(11, 0);  // Llegir
+    EXPECT_EQ(LastSaid(), "un bex\xD3");
+    EXPECT_EQ(Text(), "UN BEX\xD3");
+    ChooseKey(11, 1);  // Esborrar
+    EXPECT_EQ(Text(), "");
+    EXPECT_EQ(LastSaid(), "text esborrat");
+}
+
+TEST_F(GridTest, ReadingOptionsGateWhatIsSaid)
+{
+    ShowGrid();
+    form->MenuLlegirlalletraactualClick();
+    Key(Qt::Key_Right);
+    EXPECT_TRUE(Said().empty());
+    form->MenuLlegirlalletraquesescriuClick();
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "B");
+    EXPECT_TRUE(Said().empty());
+    form->SetEditorText("HOLA");
+    ChooseKey(11, 0);  // Llegir speaks whatever the options say
+    EXPECT_EQ(Said(), Spoken{"hola"});
+}
+
+TEST_F(GridTest, MouseOverAKeySaysItEvenWithTheReadingOptionOff)
+{
+    ShowGrid();
+    form->MenuLlegirlalletraactualClick();
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), QPointF(10, 10), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(form->Q, &move);
+    EXPECT_EQ(Said(), Spoken{"quu"});
+    EXPECT_EQ(form->CursorCol, 6);
+    EXPECT_EQ(form->CursorRow, 1);
+    EXPECT_EQ(form->Q->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QApplication::sendEvent(form->Q, &move);
+    EXPECT_TRUE(Said().empty());  // the same key says nothing again
+
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(form->Q, &press);
+    QApplication::sendEvent(form->Q, &release);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Text(), "Q");
+    EXPECT_EQ(Said(), Spoken{"quu"});
+}
+
+// ---- Calculator and printing -------------------------------------------------
+
+TEST_F(CalculatorTest, CalcularReplacesTheLastLineAndOpensANewOne)
+{
+    struct Row {
+        const char* line;
+        const char* answer;
+    };
+    const std::vector<Row> rows = {
+        {"2+3", "2+3 = 5"},
+        {"1/0", "1/0 = ERROR DE C\xC0LCUL"},
+    };
+    for (const Row& row : rows) {
+        form->SetEditorText(std::string("FETS\r\n") + row.line);
+        Said();
+        Choose(1, 6);
+        EXPECT_EQ(Text(), std::string("FETS\r\n") + row.answer + "\r\n") << row.line;
+        EXPECT_EQ(Said().back(), SpokenText(row.answer, true).value()) << row.line;
+        EXPECT_EQ(form->Editor->textCursor().block().blockNumber(), 2) << row.line;
+        EXPECT_TRUE(form->Editor->textCursor().block().text().isEmpty()) << row.line;
+    }
+}
+
+TEST_F(CalculatorTest, WrittenWithTheKeyboardAndChosenWithF3)
+{
+    Choose(3, 2);
+    Choose(4, 0);
+    Choose(3, 3);
+    Said();
+    Key(Qt::Key_F3);
+    EXPECT_EQ(Text(), "2+3 = 5\r\n");
+    EXPECT_EQ(Said(), Spoken{"2+3 = 5"});
+}
+
+TEST_F(CalculatorTest, MenuCalculatesTheLastLineWhereverTheCaretIs)
+{
+    form->SetEditorText("1+1\r\n2+2\r\n3+3");
+    form->Editor->setTextCursor(QTextCursor(form->Editor->document()));
+    QTest::keyClick(form->Editor, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Text(), "1+1\r\n2+2\r\n3+3 = 6\r\n");
+    EXPECT_EQ(Said(), Spoken{"3+3 = 6"});
+    EXPECT_EQ(form->Editor->textCursor().position(), form->Editor->document()->characterCount() - 1);
+
+    form->MenuLlegirlalletraquesescriuClick();
+    form->SetEditorText("2+3");
+    form->MenuCalcular->trigger();
+    EXPECT_EQ(Text(), "2+3 = 5\r\n");
+    EXPECT_TRUE(Said().empty());
+}
+
+TEST_F(CalculatorTest, LongTextCalculatesTheLineHoldingPosition65535)
+{
+    // Line 0 takes positions 0..65534 with its line break; line 1 starts at 65535.
+    const std::string first(65534, 'A');
+    form->SetEditorText(first + "\r\n2+3\r\n9+9");
+    form->MenuCalcularClick();
+    EXPECT_EQ(Text(), first + "\r\n2+3 = 5\r\n9+9");
+}
+
+TEST_F(CalculatorTest, PrintingIsNeverReportedSentWithoutAPrinter)
+{
+    form->SetEditorText("HOLA");
+    Choose(1, 5);
+    const bool noPrinter = QPrinterInfo::defaultPrinter().isNull();
+    EXPECT_EQ(Said().back(), noPrinter ? "no s'ha pogut imprimir" : "enviat a l'impressora");
+    EXPECT_EQ(Text(), "HOLA");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+}  // namespace
+}  // namespace brunzit
