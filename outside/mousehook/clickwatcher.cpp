@@ -23,7 +23,7 @@ namespace {
 // to whichever handler was there before (the host's, or Xlib's).
 std::mutex watchedMutex;
 std::vector<Display*> watchedDisplays;
-XIOErrorHandler previousIoHandler = nullptr;
+std::atomic<XIOErrorHandler> previousIoHandler {nullptr};
 
 bool isWatched(Display* display)
 {
@@ -35,13 +35,14 @@ int onIoError(Display* display)
 {
     if (isWatched(display))
         return 0;
-    return previousIoHandler ? previousIoHandler(display) : 0;
+    const XIOErrorHandler previous = previousIoHandler.load();
+    return previous ? previous(display) : 0;
 }
 
 void watchDisplay(Display* display)
 {
     static std::once_flag installed;
-    std::call_once(installed, [] { previousIoHandler = ::XSetIOErrorHandler(onIoError); });
+    std::call_once(installed, [] { previousIoHandler.store(::XSetIOErrorHandler(onIoError)); });
     std::lock_guard lock(watchedMutex);
     watchedDisplays.push_back(display);
 }

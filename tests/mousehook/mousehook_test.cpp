@@ -308,6 +308,34 @@ TEST_F(MouseHookOnXvfb, LosingTheDisplayLeavesTheHostRunning)
     EXPECT_EQ(takeClickReport(settings), "0");
 }
 
+TEST_F(MouseHookOnXvfb, RealClicksDriveTheScanningKeyboard)
+{
+    // The whole path but the window: button, hook, settings file, poll. The
+    // tick count is made up so the test need not wait out the quiet time.
+    const ScanBlockList blocks = {{"bloc lletres", "espai", "A", "B"}, {"bloc funcions", "LLEGIR-HO TOT"}};
+    int cursorCol = 0, cursorRow = 0;
+    bool hookActive = false, inItems = true;
+    std::int64_t nextClickTick = 0;
+    MouseClickControl control(blocks, {cursorCol, cursorRow, hookActive, inItems, nextClickTick});
+    ASSERT_EQ(control.switchOn(0), "bloc lletres");
+    ASSERT_EQ(SetHook(0), 1);
+
+    struct Row {
+        unsigned button;
+        const char* outcome;  // said, or "<Return>"
+    };
+    const Row rows[] = {{1, "espai"}, {1, "A"}, {1, "B"}, {1, "bloc lletres"},
+                        {3, "bloc funcions"}, {1, "LLEGIR-HO TOT"}, {3, "<Return>"}};
+    std::int64_t now = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.outcome);
+        click(row.button);
+        const MouseClickControl::Step step = control.poll(nextReport(), now += 1100);
+        EXPECT_TRUE(step.bringToFront);
+        EXPECT_EQ(step.pressReturn ? std::string("<Return>") : step.say.value_or("(nothing)"), row.outcome);
+    }
+}
+
 TEST(ClickReportAcrossProcesses, EveryReportIsTakenExactlyOnce)
 {
     // A hook process reports clicks as fast as the poll takes them while this
