@@ -21,14 +21,25 @@ namespace {
 // the host must survive the loss of its click reports. The handler is global,
 // so it answers for the watchers' own connections and hands every other one
 // to whichever handler was there before (the host's, or Xlib's).
-std::mutex watchedMutex;
-std::vector<Display*> watchedDisplays;
+struct WatchedDisplays {
+    std::mutex mutex;
+    std::vector<Display*> displays;
+};
+
+// Never destroyed: a connection may break while the host is exiting.
+WatchedDisplays& watched()
+{
+    static WatchedDisplays* instance = new WatchedDisplays;
+    return *instance;
+}
+
 std::atomic<XIOErrorHandler> previousIoHandler {nullptr};
 
 bool isWatched(Display* display)
 {
-    std::lock_guard lock(watchedMutex);
-    return std::find(watchedDisplays.begin(), watchedDisplays.end(), display) != watchedDisplays.end();
+    WatchedDisplays& w = watched();
+    std::lock_guard lock(w.mutex);
+    return std::find(w.displays.begin(), w.displays.end(), display) != w.displays.end();
 }
 
 int onIoError(Display* display)
@@ -43,15 +54,16 @@ void watchDisplay(Display* display)
 {
     static std::once_flag installed;
     std::call_once(installed, [] { previousIoHandler.store(::XSetIOErrorHandler(onIoError)); });
-    std::lock_guard lock(watchedMutex);
-    watchedDisplays.push_back(display);
+    WatchedDisplays& w = watched();
+    std::lock_guard lock(w.mutex);
+    w.displays.push_back(display);
 }
 
 void unwatchDisplay(Display* display)
 {
-    std::lock_guard lock(watchedMutex);
-    watchedDisplays.erase(std::remove(watchedDisplays.begin(), watchedDisplays.end(), display),
-                          watchedDisplays.end());
+    WatchedDisplays& w = watched();
+    std::lock_guard lock(w.mutex);
+    w.displays.erase(std::remove(w.displays.begin(), w.displays.end(), display), w.displays.end());
 }
 
 // Called after the handler above for a watcher's connection; returning

@@ -345,7 +345,7 @@ TEST(ClickReportAcrossProcesses, EveryReportIsTakenExactlyOnce)
     const ProfileFile settings(folder.path() + "/brunzit.ini");
     ASSERT_TRUE(settings.write("brunzit", "Llegir", "1"));
     ASSERT_TRUE(settings.write("Font Lletra", "Name", "Arial"));
-    constexpr int kClicks = 200;
+    constexpr int kClicks = 120;
 
     const pid_t writer = ::fork();
     ASSERT_GE(writer, 0);
