@@ -1,0 +1,342 @@
+// Abaco32: the exported C interface over the calculator engine. Every export
+// converts the caller's layouts (counted strings, short strings, 6-byte reals,
+// the 1200-byte value and 804-byte name arrays) to and from the engine's types
+// and never trusts more of the caller's memory than the layout promises.
+
+#define ABACO32_BUILDING
+#include "calclib/abaco32.h"
+
+#include "calc/dcalculs.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace brunzit {
+namespace {
+
+// Callers set the x87 and SSE control words as they please (32-bit Windows
+// programs often run at 53-bit precision or with exceptions unmasked); the
+// engine needs 64-bit precision, round to nearest and no traps, and the caller
+// must get its own settings back with no exception left pending.
+class ExtendedPrecisionScope {
+ public:
+  ExtendedPrecisionScope() {
+#if defined(__i386__) || defined(__x86_64__)
+    __asm__ volatile("fnstcw %0" : "=m"(x87Control_));
+    const std::uint16_t engineControl = 0x037F;  // all masked, 64-bit precision, to nearest
+    __asm__ volatile("fldcw %0" : : "m"(engineControl));
+#if defined(__SSE__)
+    __asm__ volatile("stmxcsr %0" : "=m"(sseControl_));
+    const std::uint32_t engineSse = 0x1F80;  // all masked, to nearest, no flush to zero
+    __asm__ volatile("ldmxcsr %0" : : "m"(engineSse));
+#endif
+#endif
+  }
+  ~ExtendedPrecisionScope() {
+#if defined(__i386__) || defined(__x86_64__)
+    __asm__ volatile("fnclex");
+    __asm__ volatile("fldcw %0" : : "m"(x87Control_));
+#if defined(__SSE__)
+    __asm__ volatile("ldmxcsr %0" : : "m"(sseControl_));
+#endif
+#endif
+  }
+  ExtendedPrecisionScope(const ExtendedPrecisionScope&) = delete;
+  ExtendedPrecisionScope& operator=(const ExtendedPrecisionScope&) = delete;
+
+ private:
+  std::uint16_t x87Control_ = 0;
+  std::uint32_t sseControl_ = 0;
+};
+
+// Runs one export's body: engine floating-point settings inside, and nothing
+// thrown (an allocation failure) may unwind into a C caller.
+template <typename Body>
+void RunExport(Body&& body) {
+  ExtendedPrecisionScope precision;
+  try {
+    body();
+  } catch (...) {
+  }
+}
+
+// The engine keeps a half-built list after a failed analysis; callers must see
+// an empty one instead.
+bool storedListReadable = true;
+
+constexpr std::size_t ValueBytes = 6;
+constexpr std::size_t NameEntryBytes = 4;
+constexpr int MaxNameLength = 3;
+
+// The caller's counted string: the length lies in the 4 bytes before the
+// characters. The reference count before it is never touched: the block is
+// the caller's.
+std::string ReadCountedString(const char* characters) {
+  if (characters == nullptr) return {};
+  std::int32_t length = 0;
+  std::memcpy(&length, characters - 4, sizeof length);
+  if (length <= 0) return {};
+  return std::string(characters, static_cast<std::size_t>(length));
+}
+
+Real6 ReadReal6(const Abaco32Real6* value) {
+  Real6 out;
+  if (value != nullptr) std::memcpy(out.Bytes, value->Bytes, ValueBytes);
+  return out;
+}
+
+Real6 ReadReal6(const Abaco32Real6& value) { return ReadReal6(&value); }
+
+void WriteReal6(const Real6& value, Abaco32Real6* out) {
+  if (out != nullptr) std::memcpy(out->Bytes, value.Bytes, ValueBytes);
+}
+
+void WriteInt(std::int32_t value, std::int32_t* out) {
+  if (out != nullptr) *out = value;
+}
+
+// The result as Evaluate hands it back: the caller's previous result stays
+// unless the engine writes a new one.
+void Evaluate(const Real6 (&variables)[5], Abaco32Real6* result, std::int32_t* error) {
+  Real6 value = ReadReal6(result);
+  std::int32_t code = EvaluationOk;
+  CalcularXYZUV(variables[0], variables[1], variables[2], variables[3], variables[4], value, code);
+  WriteReal6(value, result);
+  WriteInt(code, error);
+}
+
+// One slot as the caller's arrays hold it.
+struct CallerSlot {
+  Real6 Value;
+  std::string Name;
+};
+
+// The caller's two arrays, slots 1..200; entry 0 of the names is never read or
+// written, nor anything past slot 200.
+struct CallerSlots {
+  CallerSlot Slots[SlotCapacity + 1];  // [0] unused, to keep slot numbers
+
+  CallerSlot& operator[](int k) { return Slots[k]; }
+  std::string_view name(int k) const {
+    if (k < 1 || k > SlotCapacity) return {};
+    return Slots[k].Name;
+  }
+
+  void read(const unsigned char* values, const unsigned char* names) {
+    for (int k = 1; k <= SlotCapacity; ++k) {
+      if (values != nullptr) std::memcpy(Slots[k].Value.Bytes, values + ValueBytes * (k - 1), ValueBytes);
+      if (names != nullptr) {
+        const unsigned char* entry = names + NameEntryBytes * k;
+        const int length = entry[0] <= MaxNameLength ? entry[0] : MaxNameLength;
+        Slots[k].Name.assign(reinterpret_cast<const char*>(entry + 1), static_cast<std::size_t>(length));
+      }
+    }
+  }
+
+  void write(unsigned char* values, unsigned char* names) const {
+    for (int k = 1; k <= SlotCapacity; ++k) {
+      if (values != nullptr) std::memcpy(values + ValueBytes * (k - 1), Slots[k].Value.Bytes, ValueBytes);
+      if (names != nullptr) {
+        unsigned char* entry = names + NameEntryBytes * k;
+        std::memset(entry, 0, NameEntryBytes);
+        entry[0] = static_cast<unsigned char>(Slots[k].Name.size());
+        std::memcpy(entry + 1, Slots[k].Name.data(), Slots[k].Name.size());
+      }
+    }
+  }
+
+  // Copies the stored list into slots 1..Count; numbers are named "N".
+  int copyStoredList() {
+    const OperationList& list = CurrentOperationList();
+    const int count = storedListReadable ? std::clamp(list.Count, 0, SlotCapacity) : 0;
+    for (int k = 1; k <= count; ++k) {
+      const OperationSlot& slot = list.Slots[k - 1];
+      Slots[k].Value = slot.Value;
+      Slots[k].Name = slot.Name.empty() ? std::string("N") : std::string(slot.Name.view());
+    }
+    return count;
+  }
+
+  // Opens two slots after slot `at`: slots at+1..count move up two places.
+  void openTwoAfter(int at, int& count) {
+    count += 2;
+    for (int k = count - 2; k > at; --k) Slots[k + 2] = Slots[k];
+  }
+};
+
+bool IsVariableName(std::string_view name) {
+  return name == "X" || name == "Y" || name == "Z" || name == "U" || name == "V";
+}
+
+Real6 Negated(const Real6& value) { return Real6::fromLongDouble(-value.toLongDouble()); }
+
+// Rewrites the analysed form so that every term is added and every variable
+// carries a number before it. A number that is the base of "^" keeps its sign
+// apart, as "-1 *": folding the sign into the base would turn 3-2^2 into
+// 3+(-2)^2.
+int RewriteAsAddedTerms(CallerSlots& s, int count) {
+  // A leading product of two numbers, as a leading minus leaves it.
+  if (count >= 4 && s.name(1) == "(" && s.name(2) == "N" && s.name(3) == "*" && s.name(4) == "N" &&
+      s.name(5) != "^") {
+    s[2].Value = Real6::fromLongDouble(s[2].Value.toLongDouble() * s[4].Value.toLongDouble());
+    for (int k = 5; k <= count; ++k) s[k - 2] = s[k];
+    count -= 2;
+  }
+  if (s.name(1) == "(" && IsVariableName(s.name(2)) && count + 2 < SlotCapacity) {
+    s.openTwoAfter(1, count);
+    s[2] = {Real6::fromLongDouble(1.0L), "N"};
+    s[3] = {Real6(), "*"};
+  }
+  for (int i = 1; i < count; ++i) {
+    const bool powerBase = s.name(i + 1) == "N" && s.name(i + 2) == "^";
+    if (s.name(i) == "-" && s.name(i + 1) == "N" && !powerBase) {
+      s[i + 1].Value = Negated(s[i + 1].Value);
+      s[i].Name = "+";
+    }
+    const bool sign = s.name(i) == "-" || s.name(i) == "+";
+    const bool needsFactor = IsVariableName(s.name(i + 1)) || (s.name(i) == "-" && powerBase);
+    if (sign && needsFactor && count + 2 < SlotCapacity) {
+      const long double factor = s.name(i) == "-" ? -1.0L : 1.0L;
+      s.openTwoAfter(i, count);
+      s[i].Name = "+";
+      s[i + 1] = {Real6::fromLongDouble(factor), "N"};
+      s[i + 2] = {Real6(), "*"};
+    }
+  }
+  return count;
+}
+
+// "expression = " + the result text or one of the error texts, cut to 255.
+template <typename FormatValue>
+std::string Answer(const std::string& expression, FormatValue&& formatValue) {
+  const ExpressionOutcome outcome = CalculateExpression(expression);
+  storedListReadable = outcome.AnalysisError == AnalysisOk;
+  std::string answer = expression + " = ";
+  if (outcome.AnalysisError != AnalysisOk) {
+    answer.append(AnalysisErrorText);
+  } else if (outcome.EvaluationError != EvaluationOk) {
+    answer.append(CalculationErrorText);
+  } else {
+    answer.append(formatValue(outcome.Result));
+  }
+  if (answer.size() > AnswerLimit) answer.resize(AnswerLimit);
+  return answer;
+}
+
+void WriteShortString(const std::string& text, std::size_t maxCharacters, unsigned char* out) {
+  const std::size_t length = std::min(text.size(), maxCharacters);
+  out[0] = static_cast<unsigned char>(length);
+  std::memcpy(out + 1, text.data(), length);
+}
+
+}  // namespace
+
+// 23 characters: sign place (" " or "-"), one digit, ".", 14 digits, "E", the
+// exponent's sign and 4 digits.
+std::string ScientificNotation(const Real6& value) {
+  double v = static_cast<double>(value.toLongDouble());  // every Real6 is exactly a double
+  if (v == 0 || std::isnan(v)) v = 0;
+  char digits[64];
+  const auto written = std::to_chars(digits, digits + sizeof digits, std::fabs(v), std::chars_format::scientific, 14);
+  const std::string_view text(digits, static_cast<std::size_t>(written.ptr - digits));
+  const std::size_t e = text.find('e');
+  int exponent = 0;
+  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(), exponent);
+  char out[32];
+  const int length = std::snprintf(out, sizeof out, "%c%.*sE%c%04d", v < 0 ? '-' : ' ', static_cast<int>(e),
+                                   text.data(), exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
+  return std::string(out, static_cast<std::size_t>(length));
+}
+
+}  // namespace brunzit
+
+using namespace brunzit;
+
+extern "C" {
+
+ABACO32_API void ABACO32_CALL analitzar(const char* expression, std::int32_t* error, std::int32_t* flag) {
+  RunExport([&] {
+    std::int32_t code = error != nullptr ? *error : 0;
+    std::int32_t analysisFlag = 1;
+    brunzit::analitzar(ReadCountedString(expression), code, analysisFlag);
+    storedListReadable = code == AnalysisOk;
+    WriteInt(code, error);
+    WriteInt(analysisFlag, flag);
+  });
+}
+
+ABACO32_API void ABACO32_CALL Calcular(const Abaco32Real6* x, Abaco32Real6* result, std::int32_t* error) {
+  RunExport([&] {
+    const Real6 variables[5] = {ReadReal6(x), Real6(), Real6(), Real6(), Real6()};
+    Evaluate(variables, result, error);
+  });
+}
+
+ABACO32_API void ABACO32_CALL CalcularXYZUV(Abaco32Real6 x, Abaco32Real6 y, Abaco32Real6 z, Abaco32Real6 u,
+                                            Abaco32Real6 v, Abaco32Real6* result, std::int32_t* error) {
+  RunExport([&] {
+    const Real6 variables[5] = {ReadReal6(x), ReadReal6(y), ReadReal6(z), ReadReal6(u), ReadReal6(v)};
+    Evaluate(variables, result, error);
+  });
+}
+
+ABACO32_API void ABACO32_CALL DonarOperacions(unsigned char* values, unsigned char* names, std::int32_t* count) {
+  RunExport([&] {
+    CallerSlots slots;  // starts as 200 zero values and empty names
+    const int n = slots.copyStoredList();
+    slots.write(values, names);
+    WriteInt(n, count);
+  });
+}
+
+ABACO32_API void ABACO32_CALL DonarDades(unsigned char* values, unsigned char* names, std::int32_t* count) {
+  RunExport([&] {
+    CallerSlots slots;
+    slots.read(values, names);  // the arrays are not cleared first
+    int n = slots.copyStoredList();
+    n = RewriteAsAddedTerms(slots, n);
+    slots.write(values, names);
+    WriteInt(n, count);
+  });
+}
+
+ABACO32_API void ABACO32_CALL CalcularExpressio(unsigned char* answer, const char* expression) {
+  RunExport([&] {
+    const std::string text = Answer(ReadCountedString(expression),
+                                    [](const Real6& value) { return FormatResult(value, DecimalSign::Point); });
+    if (answer != nullptr) WriteShortString(text, AnswerLimit, answer);
+  });
+}
+
+ABACO32_API void ABACO32_CALL ProcCalcularExpressio(char* buffer, std::int32_t maxLength) {
+  RunExport([&] {
+    if (buffer == nullptr) return;
+    const std::string text = Answer(std::string(buffer), ScientificNotation);
+    WriteShortString(text, static_cast<std::size_t>(maxLength & 0xFF), reinterpret_cast<unsigned char*>(buffer));
+  });
+}
+
+ABACO32_API float ABACO32_CALL CalcularCurrency(const char* expression, std::int32_t* status) {
+  float value = 0;
+  RunExport([&] {
+    const ExpressionOutcome outcome = CalculateExpression(ReadCountedString(expression));
+    storedListReadable = outcome.AnalysisError == AnalysisOk;
+    std::int32_t code = 0;
+    if (outcome.AnalysisError != AnalysisOk) {
+      code = 2;
+    } else if (outcome.EvaluationError != EvaluationOk) {
+      code = 1;
+    } else {
+      value = static_cast<float>(outcome.Result.toLongDouble());
+    }
+    WriteInt(code, status);
+  });
+  return value;
+}
+
+}  // extern "C"
