@@ -71,6 +71,8 @@ bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
             // The editor claims some Ctrl keys for itself (Ctrl+A selects all);
             // the menu's shortcuts win.
             auto* keyEvent = static_cast<QKeyEvent*>(event);
+            if (!(keyEvent->modifiers() & Qt::ControlModifier))
+                return false;
             const QKeySequence pressed(keyEvent->keyCombination());
             for (QAction* action : findChildren<QAction*>()) {
                 if (!action->shortcut().isEmpty() && action->shortcut() == pressed && action->isEnabled()) {
@@ -156,18 +158,12 @@ void TFormPrincipal::FormKeyDown(int key)
             CursorCol = step.to.col;
             CursorRow = step.to.row;
         }
-        std::string answer;
         const char code = CurrentKeyCode;
-        if (IsReturn(key)) {
-            switch (code) {
-            case brunzit::CodeReturn: AppendText("\r\n"); break;
-            case brunzit::CodeEsborrar: SetEditorText(std::string()); break;
-            case brunzit::CodeCalcular: answer = CalculateEditorLine(); break;
-            case brunzit::CodeLlegir:
-            case brunzit::CodeImprimir: break;
-            default: AppendText(std::string(1, code)); break;
-            }
-        }
+        // The calculation's answer is said, so it comes first; every other
+        // change waits until the key has been said (GridSelection).
+        std::string answer;
+        if (IsReturn(key) && code == brunzit::CodeCalcular)
+            answer = CalculateEditorLine();
         KeyAt(CursorCol, CursorRow);
         ColourKey(CurrentKey, true);
         JumpToEnd();
@@ -193,6 +189,9 @@ void TFormPrincipal::FormKeyDown(int key)
     }
 }
 
+// Speech comes before the text change wherever what is said does not depend
+// on it: the user works by ear, and laying out a long line must not delay the
+// echo of the key.
 void TFormPrincipal::GridSelection(char code, const std::string& answer)
 {
     switch (code) {
@@ -202,10 +201,12 @@ void TFormPrincipal::GridSelection(char code, const std::string& answer)
     case brunzit::CodeReturn:
         if (SpeakTyped())
             SayText("Nova l\xEDnia");
+        AppendText("\r\n");
         return;
     case brunzit::CodeEsborrar:
         if (SpeakTyped())
             SayText("Text esborrat");
+        SetEditorText(std::string());
         return;
     case brunzit::CodeImprimir: {
         const std::string outcome = PrintText();
@@ -220,6 +221,7 @@ void TFormPrincipal::GridSelection(char code, const std::string& answer)
     default:
         if (SpeakTyped())
             SayText(brunzit::SpokenKeyName(code));
+        AppendText(std::string(1, code));
         return;
     }
 }
@@ -240,14 +242,19 @@ void TFormPrincipal::ScanSelection()
         SayText(entry);
     } else {
         const std::string written = brunzit::ScanEntryText(entry);
-        AppendText(written);
         if (written == " " || written == "." || written == ",") {
-            ReplaceBexo();
-            const std::string text = EditorText();
+            const std::string text = EditorText() + written;
+            const std::string replaced = brunzit::ReplaceBexo(text);
             // From the next-to-last character: the word comes with its separator.
-            SayText(brunzit::LastWord(text, static_cast<long>(text.size()) - 1));
-        } else if (SpeakTyped()) {
-            SayText(entry);
+            SayText(brunzit::LastWord(replaced, static_cast<long>(replaced.size()) - 1));
+            if (replaced != text)
+                SetEditorText(replaced);
+            else
+                AppendText(written);
+        } else {
+            if (SpeakTyped())
+                SayText(entry);
+            AppendText(written);
         }
     }
     CursorRow = brunzit::LettersBlock;
