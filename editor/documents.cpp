@@ -11,7 +11,10 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/cp1252.h"
 
@@ -21,27 +24,42 @@ namespace {
 
 const QString TextFilesFilter = QStringLiteral("Text Files (*.txt)");
 
-// CR LF, lone CR and lone LF all become '\n'.
-std::string unifyLineBreaks(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r') {
-            out += '\n';
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-        } else {
-            out += c;
+// The characters of the 256 Windows-1252 bytes, and the byte of each
+// character (-1: none), taken once from the system's code-page conversion.
+struct CodePage {
+    std::array<char16_t, 256> character{};
+    std::vector<std::int16_t> byte = std::vector<std::int16_t>(0x10000, -1);
+
+    CodePage() {
+        for (int b = 0; b < 256; ++b) {
+            const QString one = QString::fromStdString(cp1252ToUtf8(std::string(1, static_cast<char>(b))));
+            character[static_cast<std::size_t>(b)] = one.size() == 1 ? one[0].unicode() : u'\uFFFD';
         }
+        for (int b = 255; b >= 0; --b)
+            byte[character[static_cast<std::size_t>(b)]] = static_cast<std::int16_t>(b);
     }
-    return out;
+};
+
+const CodePage& codePage() {
+    static const CodePage table;
+    return table;
 }
 
-std::string toCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (const char c : text) {
+// CR LF and lone CR become '\n'.
+void unifyLineBreaks(QString& text) {
+    if (!text.contains(u'\r'))
+        return;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+}
+
+QByteArray utf8WithCrLf(const QString& text, bool byteOrderMark) {
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() + utf8.count('\n') + 3);
+    if (byteOrderMark)
+        out += "\xEF\xBB\xBF";
+    for (const char c : utf8) {
         if (c == '\n')
             out += '\r';
         out += c;
@@ -80,29 +98,60 @@ DecodedText decodeDocument(const QByteArray& bytes) {
     if ((bom || hasNonAscii(bytes)) && QByteArrayView(bytes).isValidUtf8()) {
         decoded.encoding = TextEncoding::Utf8;
         decoded.byteOrderMark = bom;
-        const std::string_view body(bytes.constData() + (bom ? 3 : 0), bytes.size() - (bom ? 3 : 0));
-        decoded.text = QString::fromStdString(unifyLineBreaks(body));
-    } else {
-        decoded.text = QString::fromStdString(
-            cp1252ToUtf8(unifyLineBreaks(std::string_view(bytes.constData(), bytes.size()))));
+        decoded.text = QString::fromUtf8(QByteArrayView(bytes).sliced(bom ? 3 : 0));
+        unifyLineBreaks(decoded.text);
+        return decoded;
     }
+    // One pass, line breaks included: a 10 MB file must open quickly.
+    const CodePage& table = codePage();
+    decoded.text.resize(bytes.size());
+    char16_t* out = reinterpret_cast<char16_t*>(decoded.text.data());
+    char16_t* const begin = out;
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == '\r') {
+            *out++ = u'\n';
+            if (i + 1 < size && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            *out++ = table.character[b];
+        }
+    }
+    decoded.text.truncate(out - begin);
     return decoded;
 }
 
 QByteArray encodeDocument(const QString& text, TextEncoding preferred, bool byteOrderMark, TextEncoding* used) {
-    const std::string utf8 = toCrLf(text.toStdString());
-    TextEncoding encoding = preferred;
-    if (encoding == TextEncoding::Windows1252 && !fitsCp1252(utf8))
-        encoding = TextEncoding::Utf8;
+    if (preferred == TextEncoding::Windows1252) {
+        const CodePage& table = codePage();
+        QByteArray bytes;
+        bytes.resize(text.size() + text.count(u'\n'));
+        char* out = bytes.data();
+        bool fits = true;
+        for (const QChar c : text) {
+            if (c == u'\n') {
+                *out++ = '\r';
+                *out++ = '\n';
+                continue;
+            }
+            const std::int16_t b = table.byte[c.unicode()];
+            if (b < 0) {
+                fits = false;
+                break;
+            }
+            *out++ = static_cast<char>(b);
+        }
+        if (fits) {
+            if (used)
+                *used = TextEncoding::Windows1252;
+            return bytes;
+        }
+    }
+    // UTF-8: asked for, or the only way to keep every character.
     if (used)
-        *used = encoding;
-    if (encoding == TextEncoding::Windows1252)
-        return QByteArray::fromStdString(utf8ToCp1252(utf8));
-    QByteArray bytes;
-    if (byteOrderMark)
-        bytes = QByteArray("\xEF\xBB\xBF");
-    bytes += QByteArray::fromStdString(utf8);
-    return bytes;
+        *used = TextEncoding::Utf8;
+    return utf8WithCrLf(text, byteOrderMark && preferred == TextEncoding::Utf8);
 }
 
 QString fileNamePart(const QString& documentName) {
