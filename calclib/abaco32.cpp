@@ -127,19 +127,9 @@ struct CallerSlots {
     return Slots[k].Name;
   }
 
-  void read(const unsigned char* values, const unsigned char* names) {
-    for (int k = 1; k <= SlotCapacity; ++k) {
-      if (values != nullptr) std::memcpy(Slots[k].Value.Bytes, values + ValueBytes * (k - 1), ValueBytes);
-      if (names != nullptr) {
-        const unsigned char* entry = names + NameEntryBytes * k;
-        const int length = entry[0] <= MaxNameLength ? entry[0] : MaxNameLength;
-        Slots[k].Name.assign(reinterpret_cast<const char*>(entry + 1), static_cast<std::size_t>(length));
-      }
-    }
-  }
-
-  void write(unsigned char* values, unsigned char* names) const {
-    for (int k = 1; k <= SlotCapacity; ++k) {
+  // Writes slots 1..last; the caller's bytes beyond them stay as they were.
+  void write(unsigned char* values, unsigned char* names, int last) const {
+    for (int k = 1; k <= last; ++k) {
       if (values != nullptr) std::memcpy(values + ValueBytes * (k - 1), Slots[k].Value.Bytes, ValueBytes);
       if (names != nullptr) {
         unsigned char* entry = names + NameEntryBytes * k;
@@ -159,14 +149,18 @@ struct CallerSlots {
       Slots[k].Value = slot.Value;
       Slots[k].Name = slot.Name.empty() ? std::string("N") : std::string(slot.Name.view());
     }
+    highest = count;
     return count;
   }
 
   // Opens two slots after slot `at`: slots at+1..count move up two places.
   void openTwoAfter(int at, int& count) {
     count += 2;
+    highest = std::max(highest, count);
     for (int k = count - 2; k > at; --k) Slots[k + 2] = Slots[k];
   }
+
+  int highest = 0;  // every slot up to here holds a copied or moved slot
 };
 
 bool IsVariableName(std::string_view name) {
@@ -289,7 +283,7 @@ ABACO32_API void ABACO32_CALL DonarOperacions(unsigned char* values, unsigned ch
   RunExport([&] {
     CallerSlots slots;  // starts as 200 zero values and empty names
     const int n = slots.copyStoredList();
-    slots.write(values, names);
+    slots.write(values, names, SlotCapacity);
     WriteInt(n, count);
   });
 }
@@ -297,10 +291,9 @@ ABACO32_API void ABACO32_CALL DonarOperacions(unsigned char* values, unsigned ch
 ABACO32_API void ABACO32_CALL DonarDades(unsigned char* values, unsigned char* names, std::int32_t* count) {
   RunExport([&] {
     CallerSlots slots;
-    slots.read(values, names);  // the arrays are not cleared first
     int n = slots.copyStoredList();
     n = RewriteAsAddedTerms(slots, n);
-    slots.write(values, names);
+    slots.write(values, names, slots.highest);  // the arrays are not cleared first
     WriteInt(n, count);
   });
 }
