@@ -174,14 +174,11 @@ struct SpeechdVoice::Worker {
         }
     }
 
-    void post(Command command, bool first = false)
+    void post(Command command)
     {
         {
             std::lock_guard lock(mutex);
-            if (first)
-                queue.push_front(std::move(command));
-            else
-                queue.push_back(std::move(command));
+            queue.push_back(std::move(command));
         }
         wake.notify_one();
     }
@@ -190,8 +187,9 @@ struct SpeechdVoice::Worker {
     {
         {
             std::lock_guard lock(mutex);
+            // Texts not yet sent go; settings stay, in the order given.
             std::erase_if(queue, [](const Command& c) { return c.kind == Kind::Speak; });
-            queue.push_front({Kind::Cancel, {}, 0});
+            queue.push_back({Kind::Cancel, {}, 0});
         }
         wake.notify_one();
     }
