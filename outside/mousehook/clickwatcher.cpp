@@ -206,6 +206,9 @@ void ClickWatcher::run()
             }
             if (fds[1].revents != 0)
                 break;
+            // The server hung up: stop here rather than through Xlib's error path.
+            if ((fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+                displayLost_ = true;
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "BrunzitMouseHook: %s; no more clicks are reported\n", e.what());
