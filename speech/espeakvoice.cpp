@@ -184,8 +184,12 @@ struct EspeakVoice::Worker {
     {
         setUp();
         ready.set_value();
-        if (available)
-            loop();
+        if (!available)
+            return;
+        // Connect to the sound server now rather than at the first text, which
+        // would then wait for it.
+        sink->open(sampleRate);
+        loop();
     }
 
     void setUp()

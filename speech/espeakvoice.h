@@ -13,11 +13,12 @@
 // Until a voice is chosen the engine speaks Catalan.
 //
 // Rate curve, -10..10 to eSpeak's words per minute (175 is eSpeak's normal):
-//   r <= 0: 175 + 9.5 * r          linear down to 80 at -10, eSpeak's floor
-//                                  (it cannot go slower): about x0.5 speed
-//   r >  0: 175 * 3^(r / 10)       geometric up to 525 at +10: about x2.8
-//                                  speed (eSpeak applies its sonic speed-up
-//                                  from 450 on, at +9 and +10)
+//   r <= 0: 175 + 9.5 * r      linear down to 80 at -10, eSpeak's floor (it
+//                              cannot go slower)
+//   r >  0: 175 * 3^(r / 10)   geometric up to 525 at +10; eSpeak switches
+//                              to its sonic speed-up from 450 on (+9, +10)
+// Measured on a Catalan sentence of 4.2 s at 0: 8.5 s at -10 (x2.0 longer),
+// 5.6 s at -5, 2.6 s at +5, 1.5 s at +10 (x2.75 shorter).
 
 #include <memory>
 #include <string>
