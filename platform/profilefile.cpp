@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -136,6 +137,7 @@ bool hasLineBreakOrNul(std::string_view s)
 // Files.
 
 constexpr mode_t kNewFileMode = 0644;
+std::atomic<bool> syncToDisk {true};
 constexpr mode_t kNewFolderMode = 0755;
 
 enum class FileState {
@@ -285,18 +287,13 @@ bool writeAll(int fd, const std::string& data)
     return true;
 }
 
-void syncFolder(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Writes the whole content to a temporary file beside target and renames it
 // over target: a reader sees the old file or the new one, never a mixture,
-// and a writer killed halfway leaves the old file whole. The lock must be held.
+// and a writer killed halfway leaves the old file whole. The data reach the
+// disk before the rename, so a power cut cannot leave an empty file; the
+// folder itself is not synced (that would double the cost of every write, and
+// losing the rename only brings back the old, whole file). The lock must be held.
+
 bool replaceFile(const std::string& target, const std::string& content, mode_t mode)
 {
     const std::string temporary = target + ".tmp";
@@ -304,7 +301,7 @@ bool replaceFile(const std::string& target, const std::string& content, mode_t m
     if (fd < 0)
         return false;
     (void)::fchmod(fd, mode);  // the old file's permissions, past the umask; best effort
-    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+    bool ok = writeAll(fd, content) && (!syncToDisk || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok)
         ok = ::rename(temporary.c_str(), target.c_str()) == 0;
@@ -312,7 +309,6 @@ bool replaceFile(const std::string& target, const std::string& content, mode_t m
         ::unlink(temporary.c_str());
         return false;
     }
-    syncFolder(folderOf(target));
     return true;
 }
 
@@ -448,6 +444,11 @@ std::string assign(const std::string& content, const std::string& section, const
 // ---------------------------------------------------------------------------
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
+
+void ProfileFile::setSyncToDisk(bool sync)
+{
+    syncToDisk = sync;
+}
 
 std::string ProfileFile::read(const std::string& section, const std::string& key,
                               const std::string& defaultValue, int bufferSize) const

@@ -52,6 +52,10 @@ public:
                          const std::string& defaultValue, const std::string& newValue,
                          int bufferSize = 1024) const;
 
+    // Every write reaches the disk before it replaces the file (the default).
+    // Tests that only look at the content turn it off to run quickly.
+    static void setSyncToDisk(bool sync);
+
 private:
     std::string path_;
 };
