@@ -16,6 +16,7 @@ class QFileDialog;
 class QFontDialog;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QPlainTextEdit;
 class QPrintDialog;
 class QTimer;
@@ -133,6 +134,7 @@ public:
            *Imprimir = nullptr;
 
     // MainMenu1.
+    QMenuBar* MainMenu1 = nullptr;
     QMenu* MenuArxiu = nullptr;
     QAction* MenuNou = nullptr;
     QAction* MenuObrirArxiu = nullptr;
@@ -173,8 +175,7 @@ private:
     void CreateKeyboard();
     void CreateMenus();
     void CreateDialogs();
-    void SetCatalanCaptions();
-    void SetSpanishCaptions();
+    void SetCaptions(bool catalan);
 
     // Consequences of a tick that changed (by the menu or by a command).
     void CursorControlToggled(bool on);
@@ -191,6 +192,7 @@ private:
     void AppendText(const std::string& text);
     void TruncateEditorText(const std::string& kept);
     void ReplaceBexo();
+    std::string EditorTailWithLastSeparator() const;
     void ColourKey(QLabel* key, bool highlighted);
     bool Catalan() const;
     bool GridVisible() const;

@@ -243,14 +243,13 @@ void TFormPrincipal::ScanSelection()
     } else {
         const std::string written = brunzit::ScanEntryText(entry);
         if (written == " " || written == "." || written == ",") {
-            const std::string text = EditorText() + written;
-            const std::string replaced = brunzit::ReplaceBexo(text);
-            // From the next-to-last character: the word comes with its separator.
-            SayText(brunzit::LastWord(replaced, static_cast<long>(replaced.size()) - 1));
-            if (replaced != text)
-                SetEditorText(replaced);
-            else
-                AppendText(written);
+            // The word just finished, with its separator, read as it will be
+            // kept: a "BEXO" never straddles a separator, so the word can be
+            // fixed on its own and the whole text afterwards.
+            const std::string tail = EditorTailWithLastSeparator() + written;
+            SayText(brunzit::ReplaceBexo(brunzit::LastWord(tail, static_cast<long>(tail.size()) - 1)));
+            AppendText(written);
+            ReplaceBexo();
         } else {
             if (SpeakTyped())
                 SayText(entry);
@@ -269,8 +268,8 @@ void TFormPrincipal::RunFunctionItem(int item)
         break;
     case 1: {
         ReplaceBexo();
-        const std::string text = EditorText();
-        SayText(brunzit::LastWord(text, static_cast<long>(text.size())));
+        const std::string tail = EditorTailWithLastSeparator();
+        SayText(brunzit::LastWord(tail, static_cast<long>(tail.size())));
         break;
     }
     case 2: {
@@ -309,11 +308,33 @@ void TFormPrincipal::ReadAll()
 
 void TFormPrincipal::ReplaceBexo()
 {
-    const std::string text = EditorText();
-    const std::string replaced = brunzit::ReplaceBexo(text);
-    // Reading leaves an unchanged document unmodified.
-    if (replaced != text)
-        SetEditorText(replaced);
+    // In place, occurrence by occurrence: an unchanged document stays
+    // unmodified, and a long one is not rebuilt.
+    QTextDocument* document = Editor->document();
+    const QString pattern = QStringLiteral("BEXO");
+    const QString replacement = QStringLiteral("BEX\u00D3");
+    for (QTextCursor found = document->find(pattern, 0, QTextDocument::FindCaseSensitively); !found.isNull();
+         found = document->find(pattern, found, QTextDocument::FindCaseSensitively))
+        found.insertText(replacement);
+}
+
+std::string TFormPrincipal::EditorTailWithLastSeparator() const
+{
+    // Whole lines from the end, back to the first line holding a word
+    // separator; the last word never reaches further back.
+    QStringList lines;
+    for (QTextBlock line = Editor->document()->lastBlock(); line.isValid(); line = line.previous()) {
+        const QString text = line.text();
+        lines.prepend(text);
+        if (text.contains(QLatin1Char(' ')) || text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('.'))) {
+            // Keep the line break before it, so that the text's first
+            // character, never examined, is not this line's first.
+            if (line.previous().isValid())
+                lines.prepend(QString());
+            break;
+        }
+    }
+    return brunzit::ToCrLf(fromQt(lines.join(QLatin1Char('\n'))));
 }
 
 void TFormPrincipal::TruncateEditorText(const std::string& kept)

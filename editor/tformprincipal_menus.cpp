@@ -53,7 +53,7 @@ constexpr std::array<CaptionRow, 19> kCaptions{{
 
 void TFormPrincipal::CreateMenus()
 {
-    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     MainMenu1->setAccessibleName(QStringLiteral("Men\u00FA"));
 
@@ -65,7 +65,7 @@ void TFormPrincipal::CreateMenus()
             member->setShortcut(shortcut);
         return member;
     };
-    auto submenu = [MainMenu1](QMenu*& member, const char* name, const char* caption) {
+    auto submenu = [this](QMenu*& member, const char* name, const char* caption) {
         member = MainMenu1->addMenu(toQt(caption));
         member->setObjectName(QString::fromLatin1(name));
         member->menuAction()->setObjectName(QString::fromLatin1(name));
@@ -153,35 +153,15 @@ void TFormPrincipal::CreateMenus()
         later->setEnabled(false);
 }
 
-void TFormPrincipal::SetCatalanCaptions()
+void TFormPrincipal::SetCaptions(bool catalan)
 {
-    const std::array<QObject*, 19> items{MenuArxiu, MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs,
-                                         MenuImprimir, MenuSortir, MenuOpcion,
-                                         MenuControldelcursoriReturnpercontrolarelteclat,
-                                         MenuLlegirlalletraquesescriu, MenuVeureLaLletraQueEsDiu,
-                                         MenuTeclatVisible, MenuLlegirlalletraactual, MenuCalcular,
-                                         MenuTeclesesquerraiavallambelclic, MenuCanviarLaFontDelEditor,
-                                         MenuFonsNegre, MenuLlengua, MenuParlant};
+    const std::array<QObject*, kCaptions.size()> items{
+        MenuArxiu, MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs, MenuImprimir, MenuSortir, MenuOpcion,
+        MenuControldelcursoriReturnpercontrolarelteclat, MenuLlegirlalletraquesescriu, MenuVeureLaLletraQueEsDiu,
+        MenuTeclatVisible, MenuLlegirlalletraactual, MenuCalcular, MenuTeclesesquerraiavallambelclic,
+        MenuCanviarLaFontDelEditor, MenuFonsNegre, MenuLlengua, MenuParlant};
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const QString caption = toQt(kCaptions[i].catalan);
-        if (auto* menu = qobject_cast<QMenu*>(items[i]))
-            menu->setTitle(caption);
-        else
-            static_cast<QAction*>(items[i])->setText(caption);
-    }
-}
-
-void TFormPrincipal::SetSpanishCaptions()
-{
-    const std::array<QObject*, 19> items{MenuArxiu, MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs,
-                                         MenuImprimir, MenuSortir, MenuOpcion,
-                                         MenuControldelcursoriReturnpercontrolarelteclat,
-                                         MenuLlegirlalletraquesescriu, MenuVeureLaLletraQueEsDiu,
-                                         MenuTeclatVisible, MenuLlegirlalletraactual, MenuCalcular,
-                                         MenuTeclesesquerraiavallambelclic, MenuCanviarLaFontDelEditor,
-                                         MenuFonsNegre, MenuLlengua, MenuParlant};
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const QString caption = toQt(kCaptions[i].spanish);
+        const QString caption = toQt(catalan ? kCaptions[i].catalan : kCaptions[i].spanish);
         if (auto* menu = qobject_cast<QMenu*>(items[i]))
             menu->setTitle(caption);
         else
@@ -193,14 +173,14 @@ void TFormPrincipal::MenuCatalaClick()
 {
     MenuCatala->setChecked(true);
     MenuCastellano->setChecked(false);
-    SetCatalanCaptions();
+    SetCaptions(true);
 }
 
 void TFormPrincipal::MenuCastellanoClick()
 {
     MenuCastellano->setChecked(true);
     MenuCatala->setChecked(false);
-    SetSpanishCaptions();
+    SetCaptions(false);
 }
 
 void TFormPrincipal::MenuControldelcursoriReturnpercontrolarelteclatClick()

@@ -124,6 +124,16 @@ int main(int argc, char** argv)
                form.CursorCol = 0;
            }));
 
+    // The same in a document of about 1 MB in lines of 70 characters.
+    std::string big;
+    while (big.size() < 1000000)
+        big += "el teclat diu cada lletra, i la calculadora diu el resultat: 2+3 = 5\r\n";
+    form.SetEditorText(big + "HOLA");
+    Report("scanning: Return on espai (1 MB document)", Measure(form, speaker, Qt::Key_Return, count / 4, [&] {
+               form.CursorRow = 0;
+               form.CursorCol = 0;
+           }));
+
     form.SetEditorText("");
     form.MenuTeclatVisibleClick();
     QCoreApplication::processEvents();

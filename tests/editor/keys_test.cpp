@@ -99,6 +99,10 @@ TEST_F(ScanningTest, BexoIsReadAndKeptAsBexoWithAccent)
         {"read last word", 1, 1, "bex\xD3"},
         {"separator", 2, 0, "bex\xD3."},
     };
+    form->SetEditorText("X\r\n BEXO");
+    Choose(0, 0);
+    EXPECT_EQ(Said(), Spoken{"bex\xD3 "});
+    EXPECT_EQ(Text(), "X\r\n BEX\xD3 ");
     for (const Row& row : rows) {
         form->SetEditorText("UN BEXO");
         Said();
@@ -120,6 +124,9 @@ TEST_F(ScanningTest, FunctionEntriesChangeTheTextAndSayWhatTheyDid)
     const std::vector<Row> rows = {
         {"last word after a space is empty", "HOLA BON ", 1, "HOLA BON ", nullptr},
         {"last word reaches over a line break", "HOLA BON\r\nDIA", 1, "HOLA BON\r\nDIA", "bon dia"},
+        {"last word of a text without separators", "HOLA\r\nDIA", 1, "HOLA\r\nDIA", "hola dia"},
+        {"last word on a line opening with a space", "AB\r\n HOLA", 1, "AB\r\n HOLA", "hola"},
+        {"last word of a text opening with a space", " HOLA", 1, " HOLA", " hola"},
         {"remove the last letter", "HOLA", 2, "HOL", "\xDAltima lletra esborrada: a"},
         {"remove from an empty text", "", 2, "", "\xDAltima lletra esborrada: "},
         {"remove a line break whole", "HOLA\r\n", 2, "HOLA", "\xDAltima lletra esborrada:  "},

@@ -1,6 +1,7 @@
 // The main window's composition, its menus and the speaking entry.
 
 #include <QAction>
+#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -225,6 +226,29 @@ TEST_F(MenuTest, TeclatVisibleEnablesOnlyTheHighlightReadingItem)
     EXPECT_FALSE(form->PanelLletres->isVisible());
     EXPECT_FALSE(form->MenuLlegirlalletraactual->isEnabled());
     EXPECT_EQ(Said(), Spoken{"espai"});
+}
+
+TEST_F(MenuTest, SpeechAndAboutWindowsOpenModallyAndSortirCloses)
+{
+    QDialog about;
+    QDialog speech;
+    form->SetCompanions(&about, lletra.get(), &speech, &speaker);
+    struct Row {
+        QAction* action;
+        QDialog* dialog;
+    };
+    for (const Row& row : {Row{form->MenuSintetitzador, &speech}, Row{form->MenuParlant, &about}}) {
+        bool wasModal = false;
+        QTimer::singleShot(0, row.dialog, [&wasModal, dialog = row.dialog] {
+            wasModal = dialog->isVisible() && QApplication::activeModalWidget() == dialog;
+            dialog->reject();
+        });
+        row.action->trigger();  // returns once the dialog is closed
+        EXPECT_TRUE(wasModal) << Caption(row.action);
+        EXPECT_FALSE(row.dialog->isVisible());
+    }
+    form->MenuSortir->trigger();
+    EXPECT_FALSE(form->isVisible());
 }
 
 // ---- SayText -------------------------------------------------------------------
