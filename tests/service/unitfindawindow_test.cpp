@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <fcntl.h>
+#include <poll.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -38,24 +39,32 @@ class PrivateDisplay : public ::testing::Test {
 protected:
     void SetUp() override {
         if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
-        const int number = 90 + static_cast<int>(getpid() % 100);
-        name_ = ":" + std::to_string(number);
-        std::string program = "/usr/bin/Xvfb", screen = "-screen", which = "0", geometry = "640x480x24",
-                    noListen = "-nolisten", tcp = "tcp";
-        char* argv[] = {program.data(), name_.data(), screen.data(), which.data(), geometry.data(),
-                        noListen.data(), tcp.data(), nullptr};
+        // Xvfb picks a free display itself and writes its number to the pipe,
+        // so a display of another test run is never reused.
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
+        std::string program = "/usr/bin/Xvfb", displayFd = "-displayfd", fd = std::to_string(pipeEnds[1]),
+                    screen = "-screen", which = "0", geometry = "640x480x24", noListen = "-nolisten", tcp = "tcp";
+        char* argv[] = {program.data(), displayFd.data(), fd.data(), screen.data(), which.data(),
+                        geometry.data(), noListen.data(), tcp.data(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         const int spawned = posix_spawn(&server_, program.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
+        close(pipeEnds[1]);
         ASSERT_EQ(spawned, 0);
+        std::string number;
+        pollfd ready{pipeEnds[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&ready, 1, 5000) == 1 && read(pipeEnds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(pipeEnds[0]);
+        if (number.empty()) GTEST_SKIP() << "Xvfb did not start";
+        name_ = ":" + number;
         setenv("DISPLAY", name_.c_str(), 1);
-        for (int i = 0; i < 100 && !display_; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            display_ = XOpenDisplay(name_.c_str());
-        }
+        display_ = XOpenDisplay(name_.c_str());
         if (!display_) GTEST_SKIP() << "Xvfb did not start";
     }
 
