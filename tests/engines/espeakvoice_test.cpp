@@ -222,23 +222,19 @@ TEST(EspeakVoice, SkipCutsWithinOneSliceDropsTheQueueKeepsTheRate)
 
     // eSpeak hands over 1081 samples (five slices) at a time: hold inside
     // such a chunk, so the rest of it is what the stop has to hold back.
-    engine.recording->holdAtWrite = engine.recording->writes + 18;
+    engine.recording->holdAt(engine.recording->writesSoFar() + 18);
     engine.voice.speak(LongText);
     engine.voice.speak("nombres");
     const bool held = engine.recording->waitUntilHeld();
-    int writesAtSkip = 0;
     engine.voice.skip();
-    {
-        std::lock_guard lock(engine.recording->mutex);
-        writesAtSkip = engine.recording->writes;
-    }
+    const int writesAtSkip = engine.recording->writesSoFar();
     engine.recording->release();
     engine.voice.waitUntilIdle();
     ASSERT_TRUE(held);
 
     // The slice being written when skip came is the last one: nothing more of
     // the long text and nothing of the queued one reaches the sink.
-    EXPECT_EQ(engine.recording->writes, writesAtSkip);
+    EXPECT_EQ(engine.recording->writesSoFar(), writesAtSkip);
     EXPECT_EQ(engine.recording->flushes, 1);
     engine.recording->take();
 
@@ -264,7 +260,7 @@ TEST(EspeakVoice, StaysSilentWithoutASinkAndDoesNotBlock)
     engine.voice.speak(LongText);
     engine.voice.waitUntilIdle();
     EXPECT_TRUE(engine.voice.isAvailable());
-    EXPECT_EQ(engine.recording->writes, 0);
+    EXPECT_EQ(engine.recording->writesSoFar(), 0);
     // Once there is somewhere to play, the same engine speaks again.
     engine.recording->refuseOpen = false;
     EXPECT_FALSE(engine.say("bloc").empty());

@@ -3,6 +3,7 @@
 // inside one write (a gate) so a test can act while a text is half said.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -24,12 +25,22 @@ struct Recording {
     int writes = 0;
     int flushes = 0;
     std::size_t largestSlice = 0;
-    bool refuseOpen = false;
+    std::atomic<bool> refuseOpen{false};
     // Gate: the write with this number (1-based) waits until released.
     int holdAtWrite = 0;
     bool holding = false;
     bool released = false;
 
+    void holdAt(int write)
+    {
+        std::lock_guard lock(mutex);
+        holdAtWrite = write;
+    }
+    int writesSoFar()
+    {
+        std::lock_guard lock(mutex);
+        return writes;
+    }
     // Waits until the engine sits in the held write.
     bool waitUntilHeld()
     {
