@@ -89,20 +89,24 @@ void TFormLletra::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (outerSizeFitted_)
         return;
-    outerSizeFitted_ = true;
-    // The title bar and borders are known only once the window is mapped;
-    // then the whole window, frame included, is made 589 x 391.
-    QTimer::singleShot(0, this, [this] {
-        const QSize frame = frameGeometry().size() - geometry().size();
-        if (frame == QSize(0, 0))
-            return;
-        resize(OuterSize - frame);
-        CentreOnScreen();
-    });
+    // The title bar and borders are known only some time after the window is
+    // mapped; then the whole window, frame included, is made 589 x 391.
+    for (const int delay : {0, 100, 500}) {
+        QTimer::singleShot(delay, this, [this] {
+            const QSize frame = frameGeometry().size() - geometry().size();
+            if (outerSizeFitted_ || frame == QSize(0, 0))
+                return;
+            outerSizeFitted_ = true;
+            resize(OuterSize - frame);
+            CentreOnScreen();
+        });
+    }
 }
 
 void TFormLletra::closeEvent(QCloseEvent* event) {
     // The base class hides the window; the main window unticks its option.
+    // The program itself only ever hides this window, so every close is the
+    // user's (title bar, window manager).
     QWidget::closeEvent(event);
     if (event->isAccepted())
         emit ClosedByTitleBar();

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include "editor/fontcolour.h"
@@ -62,14 +63,20 @@ TEST(TFormLletra, ClosingHidesAndUnticks) {
     ASSERT_TRUE(window.isVisible());
     EXPECT_EQ(window.LabelLletra->text(), QStringLiteral("B"));
 
-    EXPECT_TRUE(window.close());
+    // As the window system closes it when the title bar's button is clicked.
+    ASSERT_TRUE(window.windowHandle());
+    EXPECT_TRUE(window.windowHandle()->close());
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(closed.count(), 1);
 
-    // Hiding from the program is not the user's close: nothing to untick.
+    // Hiding it from the program is not the user's close.
     window.ShowText(QStringLiteral("C"));
     window.hide();
     EXPECT_EQ(closed.count(), 1);
+
+    // It lives on: the next letter shows it again.
+    window.ShowText(QStringLiteral("D"));
+    EXPECT_TRUE(window.isVisible());
 }
 
 TEST(TFormLletra, FontDialogConfirmedOrCancelled) {
