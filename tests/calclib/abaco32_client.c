@@ -8,6 +8,8 @@
  *       writes the answers for COUNT random expressions to FILE, for
  *       comparison with another build ("engine": only the fields that the
  *       engine linked directly can give too).
+ *   abaco32_client file LIBRARY IN OUT
+ *       answers each expression line of IN in scientific notation.
  *
  * On Windows every export is also looked up by ordinal. */
 #include "calclib/abaco32.h"
@@ -463,6 +465,12 @@ static void CheckCalcularExpressio(const Api* api) {
       {"y+1", "y+1 = ERROR D'AN\xC0LISIS"},
       {"1/0", "1/0 = ERROR DE C\xC0LCUL"},
       {"", " = ERROR D'AN\xC0LISIS"},
+      /* large arguments reduced exactly, whichever C runtime is below */
+      {"sin(4611686018427387904)", "sin(4611686018427387904) = -0.702922"},
+      {"cos(4611686018427387904)", "cos(4611686018427387904) = -0.711267"},
+      {"sin(123456789)", "sin(123456789) = 0.990115"},
+      {"cos(123456789)", "cos(123456789) = 0.14026"},
+      {"sin(-123456789)", "sin(-123456789) = -0.990115"},
   };
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
     Counted block;
@@ -753,10 +761,32 @@ static int WriteAnswers(const char* library, long count, const char* file, int e
   return 0;
 }
 
+/* One answer in scientific notation per expression line of a file, to track
+ * down a difference between builds. */
+static int AnswerFile(const char* library, const char* inFile, const char* outFile) {
+  Api api;
+  char line[300];
+  FILE *in, *out;
+  if (!Load(library, &api)) return 1;
+  in = fopen(inFile, "rb");
+  out = fopen(outFile, "wb");
+  if (in == NULL || out == NULL) return 1;
+  while (fgets(line, sizeof line, in) != NULL) {
+    line[strcspn(line, "\r\n")] = '\0';
+    api.ProcCalcularExpressio(line, 255);
+    PutText(out, line + 1, (unsigned char)line[0]);
+    fputc('\n', out);
+  }
+  fclose(in);
+  fclose(out);
+  return 0;
+}
+
 int main(int argc, char** argv) {
   if (argc == 3 && strcmp(argv[1], "check") == 0) return RunChecks(argv[2]);
   if ((argc == 5 || argc == 6) && strcmp(argv[1], "answers") == 0)
     return WriteAnswers(argv[2], atol(argv[3]), argv[4], argc == 6 && strcmp(argv[5], "engine") == 0);
-  fprintf(stderr, "usage: %s check LIBRARY | answers LIBRARY COUNT FILE [engine]\n", argv[0]);
+  if (argc == 5 && strcmp(argv[1], "file") == 0) return AnswerFile(argv[2], argv[3], argv[4]);
+  fprintf(stderr, "usage: %s check LIBRARY | answers LIBRARY COUNT FILE [engine] | file LIBRARY IN OUT\n", argv[0]);
   return 2;
 }
