@@ -1,5 +1,6 @@
 #include "speech/espeakvoice.h"
 
+#include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <future>
 #include <mutex>
 #include <set>
@@ -52,11 +54,13 @@ bool startsWith(const char* text, std::string_view prefix)
     return text != nullptr && std::string_view(text).substr(0, prefix.size()) == prefix;
 }
 
-std::vector<OfferedVoice> listOfferedVoices()
+using NameSet = std::set<std::string, std::less<>>;
+
+// The installed languages and variants, as eSpeak itself lists them. Slow:
+// espeak_ListVoices reads every voice file (about 30 ms for both lists).
+void listThroughEspeak(NameSet& languages, NameSet& variants)
 {
-    // Each espeak_ListVoices call reads the voice files again and overwrites
-    // the array the previous call returned: ask twice, copy what is needed.
-    std::set<std::string, std::less<>> languages;
+    // Each call overwrites the array the previous one returned.
     for (auto v = espeak_ListVoices(nullptr); v != nullptr && *v != nullptr; ++v) {
         if (startsWith((*v)->identifier, "mb/"))
             continue;
@@ -66,13 +70,43 @@ std::vector<OfferedVoice> listOfferedVoices()
             p = name + std::strlen(name) + 1;
         }
     }
-    std::set<std::string, std::less<>> variants;
     espeak_VOICE variantSpec{};
     variantSpec.languages = "variant";
     for (auto v = espeak_ListVoices(&variantSpec); v != nullptr && *v != nullptr; ++v) {
         const std::string_view id = (*v)->identifier != nullptr ? (*v)->identifier : "";
         variants.insert(std::string(id.substr(id.rfind('/') + 1)));  // "!v/f3" -> "f3"
     }
+}
+
+// The same from the names of the files in eSpeak's data folder, in well under
+// a millisecond: language voices are lang/<family>/<code> and variants
+// voices/!v/<name>. MBROLA voices live in voices/mb and are never seen.
+// False when the folder is not laid out that way.
+bool listFromDataFolder(NameSet& languages, NameSet& variants)
+{
+    const char* data = nullptr;
+    espeak_Info(&data);
+    if (data == nullptr)
+        return false;
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path lang = fs::path(data) / "lang";
+    if (!fs::is_directory(lang, error))
+        return false;
+    for (auto it = fs::recursive_directory_iterator(lang, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        if (it->is_regular_file(error))
+            languages.insert(it->path().filename().string());
+    }
+    for (auto it = fs::directory_iterator(fs::path(data) / "voices" / "!v", error);
+         !error && it != fs::directory_iterator(); it.increment(error)) {
+        variants.insert(it->path().filename().string());
+    }
+    return !languages.empty();
+}
+
+std::vector<OfferedVoice> offeredVoices(const NameSet& languages, const NameSet& variants)
+{
     std::vector<OfferedVoice> offered;
     for (const VoiceChoice& choice : VoiceChoices) {
         if (!languages.contains(choice.language))
@@ -129,6 +163,7 @@ struct EspeakVoice::Worker {
     std::atomic<std::uint64_t> generation{0};
 
     // Worker-thread state.
+    bool loaded = false;  // eSpeak loaded: false leaves the engine silent
     std::uint64_t speakingGeneration = 0;
     std::string currentVoice = DefaultVoice;
     int wordsPerMinute = NormalWordsPerMinute;
@@ -182,17 +217,44 @@ struct EspeakVoice::Worker {
 
     void run(std::promise<void>& ready)
     {
-        setUp();
+        listVoices();
         ready.set_value();
         if (!available)
             return;
-        // Connect to the sound server now rather than at the first text, which
-        // would then wait for it.
-        sink->open(sampleRate);
+        // Loading eSpeak takes tens of milliseconds, so it happens after the
+        // engine's creator has gone on; texts given meanwhile wait.
+        loaded = initialise();
+        if (loaded) {
+            current = this;
+            espeak_SetSynthCallback(&Worker::synthCallback);
+            // A previous owner may have left another voice or speed behind.
+            if (espeak_SetVoiceByName(DefaultVoice) != EE_OK)
+                currentVoice.clear();
+            espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
+            // Connect to the sound server now rather than at the first text.
+            sink->open(sampleRate);
+        }
         loop();
     }
 
-    void setUp()
+    void listVoices()
+    {
+        NameSet languages, variants;
+        if (!espeakInitialised)
+            espeak_ng_InitializePath(nullptr);
+        if (!listFromDataFolder(languages, variants)) {
+            // Unknown layout: ask eSpeak, which must be loaded for that.
+            if (!initialise())
+                return;
+            languages.clear();
+            variants.clear();
+            listThroughEspeak(languages, variants);
+        }
+        voices = offeredVoices(languages, variants);
+        available = true;
+    }
+
+    bool initialise()
     {
         if (!espeakInitialised) {
             // DONT_EXIT: without it eSpeak ends the whole process when its
@@ -200,19 +262,12 @@ struct EspeakVoice::Worker {
             const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr,
                                                espeakINITIALIZE_DONT_EXIT);
             if (rate <= 0)
-                return;
+                return false;
             espeakInitialised = true;
             espeakSampleRate = rate;
         }
         sampleRate = espeakSampleRate;
-        current = this;
-        espeak_SetSynthCallback(&Worker::synthCallback);
-        voices = listOfferedVoices();
-        // A previous owner may have left another voice or speed behind.
-        if (espeak_SetVoiceByName(DefaultVoice) != EE_OK)
-            currentVoice.clear();
-        espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
-        available = true;
+        return true;
     }
 
     void loop()
@@ -248,7 +303,8 @@ struct EspeakVoice::Worker {
             break;
         case Kind::Rate:
             wordsPerMinute = command.value;
-            espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
+            if (loaded)
+                espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
             break;
         case Kind::Voice:
             chooseOnThread(command.value);
@@ -258,6 +314,8 @@ struct EspeakVoice::Worker {
 
     void chooseOnThread(int index)
     {
+        if (!loaded)
+            return;
         const std::string& name = voices[static_cast<std::size_t>(index)].name;
         if (espeak_SetVoiceByName(name.c_str()) == EE_OK) {
             currentVoice = name;
@@ -269,7 +327,7 @@ struct EspeakVoice::Worker {
 
     void say(const Command& command)
     {
-        if (command.generation != generation.load() || command.text.empty())
+        if (!loaded || command.generation != generation.load() || command.text.empty())
             return;
         if (!sink->open(sampleRate))
             return;  // nowhere to play: silent
