@@ -14,7 +14,11 @@
 #include <string>
 #include <thread>
 
+#include <QListWidget>
+#include <QTest>
+
 #include "platform/dynlib.h"
+#include "tests/service/servicefixture.h"
 
 namespace brunzit {
 namespace {
@@ -130,3 +134,44 @@ TEST_F(StandInUpctv, ANewTextStopsTheOneBeingSaid) {
 
 }  // namespace
 }  // namespace brunzit
+
+// The service driving the stand-in shipped beside the program: the calls it
+// receives, and a text that is said to its end before SpeakText returns.
+namespace brunzit::testing {
+
+TEST_F(ServiceTest, TheServiceDrivesTheStandInEngine) {
+    const std::string runs = logPath + ".runs";
+    const std::string script = logPath + ".sh";
+    std::ofstream(script) << "#!/bin/sh\necho \"$$ $*\" >> '" << runs << "'\nexec sleep 0.5\n";
+    chmod(script.c_str(), 0755);
+    setenv("UPCTV_SPEAKER_PROGRAM", script.c_str(), 1);
+    setenv("UPCTV_LOG", logPath.c_str(), 1);
+    {
+        auto form = std::make_unique<TFormTTS>(Engines({}, {}, "libupctv.so"), nullptr, true);
+        ASSERT_TRUE(form->UpctvLoaded);
+        form->show();
+        ClearUpctvCalls();
+        QListWidget* list = form->ListBoxMotorsDeVeu;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        form->SpeakText("Hola M\xD3N");
+
+        std::ifstream file(runs);
+        std::string run;
+        std::getline(file, run);
+        EXPECT_EQ(run.substr(run.find(' ') + 1), "-v ca+f3 -s 175  hola m\xC3\x93n ");
+        EXPECT_NE(access(("/proc/" + run.substr(0, run.find(' '))).c_str(), F_OK), 0)
+            << "SpeakText returned before the text was said";
+        std::vector<std::string> calls = UpctvCalls();
+        ASSERT_GE(calls.size(), 11u) << "at least one poll while speaking, one after";
+        EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 9),
+                  (std::vector<std::string>{"upcTVStop", "unload", "load", "upcTVSetSpeed 100", "upcTVSetLanguage 99",
+                                            "upcTVSetSpeaker 2", "upcTVSetSpeed 100", "upcTVStop",
+                                            "upcTVRead hola m\xD3n "}));
+        EXPECT_EQ(calls[9], "upcTVStatus 0 1");
+        EXPECT_EQ(calls.back(), "upcTVStatus 0 0");
+    }
+    unsetenv("UPCTV_SPEAKER_PROGRAM");
+    unsetenv("UPCTV_LOG");
+}
+
+}  // namespace brunzit::testing
