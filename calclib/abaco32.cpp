@@ -100,8 +100,8 @@ void WriteInt(std::int32_t value, std::int32_t* out) {
   if (out != nullptr) *out = value;
 }
 
-// The result as Evaluate hands it back: the caller's previous result stays
-// unless the engine writes a new one.
+// Evaluates the stored list. The caller's result keeps its bytes unless the
+// engine produces a new value (it does not on an evaluation error).
 void Evaluate(const Real6 (&variables)[5], Abaco32Real6* result, std::int32_t* error) {
   Real6 value = ReadReal6(result);
   std::int32_t code = EvaluationOk;
@@ -116,7 +116,7 @@ struct CallerSlot {
   std::string Name;
 };
 
-// The caller's two arrays, slots 1..200; entry 0 of the names is never read or
+// The caller's two arrays as slots 1..200. Entry 0 of the names is never
 // written, nor anything past slot 200.
 struct CallerSlots {
   CallerSlot Slots[SlotCapacity + 1];  // [0] unused, to keep slot numbers

@@ -129,8 +129,12 @@ ABACO32_API void ABACO32_CALL CalcularXYZUV(Abaco32Real6 x, Abaco32Real6 y, Abac
 
 /* The stored analysis rewritten so that every term is added and every variable
  * carries a number before it: "3-X+2" comes back as ( 3 + -1 * X + 2 ), count
- * 9. The arrays are not cleared first; slots 1..count are written (see
- * DonarOperacions for the layout). After a failed analysis count is 0. */
+ * 9. A leading product of numbers is folded ("-2*X" gives ( -2 * X )), and a
+ * number that is the base of "^" keeps its sign as "-1 *" ("3-2^2" gives
+ * ( 3 + -1 * 2 ^ 2 )). The arrays are not cleared first: the slots the
+ * rewriting used are written (see DonarOperacions for the layout) and the
+ * caller's bytes past them stay. After a failed analysis count is 0 and
+ * nothing is written. */
 ABACO32_API void ABACO32_CALL DonarDades(unsigned char* values, unsigned char* names, int32_t* count);
 
 /* The stored analysis as it is: all 200 values set to 0 and name entries

@@ -377,6 +377,7 @@ static void CheckDonarDades(const Api* api) {
       {"3-X+2", 9, "( N + N * X + N )", {3, -1, 2}},
       {"X+1", 7, "( N * X + N )", {1, 1}},
       {"-2*3", 5, "( N * N )", {-2, 3}},
+      {"-2*X", 5, "( N * X )", {-2}},
       {"2-3*4", 7, "( N + N * N )", {2, -3, 4}},
       {"-x^2", 7, "( N * X ^ N )", {-1, 2}},
       /* a power's base keeps its sign apart: 3-2^2 is 3+(-1)*2^2, not 3+(-2)^2 */
