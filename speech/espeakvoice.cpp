@@ -133,7 +133,8 @@ int espeakWordsPerMinute(int rate)
 {
     rate = std::clamp(rate, -10, 10);
     if (rate <= 0)
-        return static_cast<int>(std::lround(NormalWordsPerMinute + 9.5 * rate));
+        return static_cast<int>(
+            std::lround(NormalWordsPerMinute + (NormalWordsPerMinute - SlowestWordsPerMinute) * rate / 10.0));
     return static_cast<int>(std::lround(NormalWordsPerMinute * std::pow(3.0, rate / 10.0)));
 }
 
