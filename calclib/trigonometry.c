@@ -1,4 +1,4 @@
-/* sinl and cosl for Abaco32's own build of the engine.
+/* sinl, cosl and sincosl for Abaco32's own build of the engine.
  *
  * C runtimes disagree on large arguments: the Windows runtime hands them to
  * the x87's fsin/fcos, which reduce with a 66-bit pi (sin(2^62) comes out
