@@ -277,6 +277,15 @@ void TFormTTS::BuildControls() {
         if (!rowChangedSincePress_) ListBoxMotorsDeVeuClick();
     });
     ListBoxMotorsDeVeu->viewport()->installEventFilter(this);
+    // A click below the entries clears the view's selection but keeps the
+    // current row, which is the chosen voice: show it selected again.
+    connect(ListBoxMotorsDeVeu, &QListWidget::itemSelectionChanged, this, [this] {
+        QListWidgetItem* current = ListBoxMotorsDeVeu->currentItem();
+        if (current && !current->isSelected()) {
+            const QSignalBlocker blocker(ListBoxMotorsDeVeu);
+            current->setSelected(true);
+        }
+    });
 
     connect(ButtonParlar, &QPushButton::clicked, this, &TFormTTS::ButtonParlarClick);
     connect(ButtonCalla, &QPushButton::clicked, this, &TFormTTS::ButtonCallaClick);

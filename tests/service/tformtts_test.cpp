@@ -324,5 +324,19 @@ TEST_F(ServiceTest, ArrowKeysChooseAVoice) {
     EXPECT_EQ(sapi->chosen, std::vector<int>{0});
 }
 
+TEST_F(ServiceTest, AClickBelowTheEntriesKeepsTheChosenVoice) {
+    auto form = FullService();
+    form->show();
+    ClickEntry(*form, 2);
+    sapi->clear();
+    const QRect last = form->ListBoxMotorsDeVeu->visualItemRect(form->ListBoxMotorsDeVeu->item(6));
+    QTest::mouseClick(form->ListBoxMotorsDeVeu->viewport(), Qt::LeftButton, {}, last.bottomLeft() + QPoint(20, 8));
+    EXPECT_EQ(form->ListBoxMotorsDeVeu->currentRow(), 2);
+    EXPECT_TRUE(form->ListBoxMotorsDeVeu->item(2)->isSelected());
+    EXPECT_TRUE(sapi->chosen.empty());
+    form->SpeakText("encara");
+    EXPECT_EQ(sapi->spoken, std::vector<std::string>{"encara"});
+}
+
 }  // namespace
 }  // namespace brunzit::testing
