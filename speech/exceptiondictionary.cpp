@@ -90,7 +90,7 @@ void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionE
 // and none ending before the changed text can have appeared); otherwise
 // resume after the inserted text.
 bool replaceInPlace(std::string& text, std::string& upperText, const ExceptionEntry& entry, bool fromStart,
-                    std::size_t budget)
+                    std::size_t budget, std::size_t sizeBudget)
 {
     const std::size_t k = entry.upperKey.size();
     std::size_t from = 0;
@@ -98,7 +98,7 @@ bool replaceInPlace(std::string& text, std::string& upperText, const ExceptionEn
         const std::size_t p = findWholeWord(upperText, entry.upperKey, from);
         if (p == std::string::npos)
             return true;
-        if (steps >= budget)
+        if (steps >= budget || text.size() > sizeBudget)
             return false;
         if (text.size() - k + entry.replacement.size() > kMaxTextBytes && entry.replacement.size() > k)
             return true;
@@ -122,14 +122,16 @@ void applyEntry(std::string& text, std::string& upperText, const ExceptionEntry&
     // run for ever and is done again from the original text, resuming after
     // each inserted text.
     const std::size_t n = text.size();
+    const std::size_t r = entry.replacement.size();
     const std::size_t budget = entry.selfContaining ? 1024 + 4 * n : 1000000 + 64 * n;
+    const std::size_t sizeBudget = entry.selfContaining ? 1024 + 4 * n + 4 * r : kMaxTextBytes;
     const std::string originalText = text;
     const std::string originalUpper = upperText;
-    if (replaceInPlace(text, upperText, entry, true, budget))
+    if (replaceInPlace(text, upperText, entry, true, budget, sizeBudget))
         return;
     text = originalText;
     upperText = originalUpper;
-    replaceInPlace(text, upperText, entry, false, static_cast<std::size_t>(-1));
+    replaceInPlace(text, upperText, entry, false, static_cast<std::size_t>(-1), kMaxTextBytes);
 }
 
 void prepare(ExceptionEntry& entry)

@@ -18,11 +18,12 @@
 //   - a key of letters and other non-boundary characters (the usual word)
 //     ends unless its replacement holds it, and is done in one pass;
 //   - a key holding a full stop, comma or semicolon can be rebuilt across the
-//     edges of its replacement ('a. .a.a'); it is scanned again from the start
-//     up to a budget of replacements (1024 + 4 per character of text when
-//     ReplacementReproducesKey, a million and more otherwise), and when still
-//     replacing after that it is done again from the original text, resuming
-//     after each inserted text.
+//     edges of its replacement ('a. ..a.a'); it is scanned again from the
+//     start up to a budget (when ReplacementReproducesKey: 1024 + 4n
+//     replacements and a text of 1024 + 4n + 4r characters, for a text of n
+//     and a replacement of r characters; otherwise a million and more), and
+//     when still replacing after that it is done again from the original
+//     text, resuming after each inserted text.
 // - No replacement makes a text longer than 64 MB; the occurrences that
 //   would are left as they are.
 
