@@ -55,10 +55,13 @@ std::string ReadProperty(Display* display, Window window, Atom property, Atom ty
     return value;
 }
 
-std::string WindowTitle(Display* display, Window window) {
-    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    std::string title = utf8ToCp1252(ReadProperty(display, window, netName, utf8));
+struct TitleAtoms {
+    Atom netWmName;
+    Atom utf8String;
+};
+
+std::string WindowTitle(Display* display, const TitleAtoms& atoms, Window window) {
+    std::string title = utf8ToCp1252(ReadProperty(display, window, atoms.netWmName, atoms.utf8String));
     if (title.empty()) {
         // WM_NAME as STRING is Latin-1, which Windows-1252 extends.
         title = ReadProperty(display, window, XA_WM_NAME, XA_STRING);
@@ -78,23 +81,41 @@ std::string WindowClass(Display* display, Window window) {
     return cls;
 }
 
-// The top-level windows in stacking order. Window managers put the client
-// window one or two levels below the root's children, so those are searched
-// too (the first level that carries a title wins).
-void CollectTopLevel(Display* display, Window parent, int depth, std::vector<Window>& out) {
-    Window root = 0;
-    Window parentReturn = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, parent, &root, &parentReturn, &children, &count)) return;
-    for (unsigned int i = 0; i < count; ++i) {
-        out.push_back(children[i]);
-        if (depth < 2 && WindowTitle(display, children[i]).empty()) {
-            CollectTopLevel(display, children[i], depth + 1, out);
-        }
+struct Search {
+    Display* display;
+    TitleAtoms atoms;
+    const std::string& titlePart;
+    const std::string& classPart;
+
+    bool Matches(Window window, const std::string& title) const {
+        if (title.find(titlePart) == std::string::npos) return false;
+        if (classPart.empty()) return true;
+        const std::string cls = WindowClass(display, window);
+        return !cls.empty() && cls.find(classPart) != std::string::npos;
     }
-    if (children) XFree(children);
-}
+
+    // The top-level windows in stacking order. Window managers put the client
+    // window one or two levels below the root's children, so below a window
+    // without a title the search goes on into its children.
+    WindowHandle In(Window parent, int depth) const {
+        Window root = 0;
+        Window parentReturn = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, parent, &root, &parentReturn, &children, &count)) return 0;
+        WindowHandle found = 0;
+        for (unsigned int i = 0; i < count && found == 0; ++i) {
+            const std::string title = WindowTitle(display, atoms, children[i]);
+            if (!title.empty()) {
+                if (Matches(children[i], title)) found = children[i];
+            } else if (depth < 2) {
+                found = In(children[i], depth + 1);
+            }
+        }
+        if (children) XFree(children);
+        return found;
+    }
+};
 
 }  // namespace
 
@@ -104,19 +125,13 @@ WindowHandle FindAWindow(const std::string& titlePart, const std::string& classP
     Display* display = connection.get();
     if (!display) return 0;
     auto* previous = XSetErrorHandler(IgnoreXErrors);
-    std::vector<Window> windows;
-    CollectTopLevel(display, DefaultRootWindow(display), 0, windows);
-    WindowHandle found = 0;
-    for (Window window : windows) {
-        const std::string title = WindowTitle(display, window);
-        if (title.empty() || title.find(titlePart) == std::string::npos) continue;
-        if (!classPart.empty()) {
-            const std::string cls = WindowClass(display, window);
-            if (cls.empty() || cls.find(classPart) == std::string::npos) continue;
-        }
-        found = window;
-        break;
-    }
+    char netWmName[] = "_NET_WM_NAME";
+    char utf8String[] = "UTF8_STRING";
+    char* names[] = {netWmName, utf8String};
+    Atom atoms[2] = {0, 0};
+    XInternAtoms(display, names, 2, False, atoms);  // one round trip for both
+    const Search search{display, {atoms[0], atoms[1]}, titlePart, classPart};
+    const WindowHandle found = search.In(DefaultRootWindow(display), 0);
     XSync(display, False);
     XSetErrorHandler(previous);
     return found;
