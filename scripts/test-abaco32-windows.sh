@@ -2,7 +2,8 @@
 # Cross-builds Abaco32.dll (32-bit x86 Windows, stdcall) and the Windows build of
 # the Abaco32 test program, checks the DLL's export table, and runs the test
 # program under wine: the fixed checks of every export, then the answers to the
-# random expressions, which must equal those of libAbaco32.so byte for byte.
+# random expressions, which must equal those of libAbaco32.so and of the engine
+# linked in directly, byte for byte.
 #
 # Usage: scripts/test-abaco32-windows.sh [build folder]   (default build-abaco32-windows)
 # Environment: ABACO32_RANDOM_COUNT (default 1000).
@@ -81,7 +82,7 @@ build_windows() {
 build_linux() {
   step "building libAbaco32.so and its test program"
   cmake -S "$root" -B "$build/linux" -G Ninja -DBRUNZIT_BUILD_GUI=OFF > "$build/linux-configure.log"
-  cmake --build "$build/linux" --target Abaco32 abaco32_client -j2
+  cmake --build "$build/linux" --target Abaco32 abaco32_client abaco32_engine_answers -j2
 }
 
 # ---- export table -------------------------------------------------------------
@@ -163,6 +164,13 @@ run_wine() {
     diff "$build/answers-windows.txt" "$build/answers-linux.txt" | head -20
     fail "Abaco32.dll and libAbaco32.so answer differently"
   fi
+  # And the fields the engine linked in directly can give, against it.
+  (cd "$build" && wine ./abaco32_client.exe answers Abaco32.dll "$count" answers-windows-engine.txt engine) ||
+    fail "engine answers of Abaco32.dll"
+  "$build/linux/bin/abaco32_engine_answers" "$count" "$build/answers-engine.txt"
+  cmp -s "$build/answers-windows-engine.txt" "$build/answers-engine.txt" ||
+    fail "Abaco32.dll and the engine linked in answer differently"
+  echo "$count random expressions: Abaco32.dll and the engine linked in give identical answers"
   wineserver -k 2> /dev/null || true
 }
 
