@@ -228,8 +228,6 @@ void WriteShortString(const std::string& text, std::size_t maxCharacters, unsign
   std::memcpy(out + 1, text.data(), length);
 }
 
-}  // namespace
-
 // 23 characters: sign place (" " or "-"), one digit, ".", 14 digits, "E", the
 // exponent's sign and 4 digits.
 std::string ScientificNotation(const Real6& value) {
@@ -246,6 +244,8 @@ std::string ScientificNotation(const Real6& value) {
                                    text.data(), exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
   return std::string(out, static_cast<std::size_t>(length));
 }
+
+}  // namespace
 
 }  // namespace brunzit
 
