@@ -42,7 +42,7 @@ const std::vector<Text> Texts = {
     {"200-char sentence",
      "Quan l'usuari tria una lletra amb les fletxes, el programa la diu en veu alta i "
      "l'afegeix al final del text; despr\xE9s pot llegir la paraula sencera o esborrar-la "
-     "si s'ha equivocat de tecla."},
+     "si s'ha equivocat de la tecla, tot sol."},
 };
 
 struct Figures {
