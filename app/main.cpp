@@ -3,7 +3,9 @@
 // settings, says the first word and only then shows the main window.
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <memory>
 
 #include "app/taboutbox.h"
@@ -49,8 +51,8 @@ int main(int argc, char* argv[])
     auto formDiccionari = std::make_unique<TFormDiccionariExcepcions>();
 
     brunzit::SpeechEngines engines;
-    engines.createMsp = &brunzit::createEspeakVoice;
-    engines.createSapi = &brunzit::createSpeechdVoice;
+    engines.createMsp = [] { return brunzit::createEspeakVoice(); };
+    engines.createSapi = [] { return brunzit::createSpeechdVoice(); };
     auto formTTS = std::make_unique<TFormTTS>(engines, formDiccionari.get(), /*hideTestControls=*/true);
 
     formLletra->SetMainWindow(formPrincipal.get());
