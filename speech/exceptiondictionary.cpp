@@ -167,6 +167,10 @@ bool ReplacementReproducesKey(std::string_view key, std::string_view replacement
         return false;  // every replacement shortens the text: it ends
     const std::string upperKey = upperCopy(key);
     const std::string upperReplacement = upperCopy(replacement);
+    // A key without boundary characters can only be rebuilt inside the
+    // replacement itself.
+    if (key.find_first_of(" .,;") == std::string_view::npos)
+        return findWholeWord(upperReplacement, upperKey, 0) != std::string::npos;
     // A match was bounded by a boundary or an end on each side; put the
     // replacement between each such pair and look for a match that takes in
     // at least one of its characters.
