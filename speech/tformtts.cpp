@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <charconv>
-#include <utility>
 
 #include "platform/cp1252.h"
 #include "platform/paths.h"
