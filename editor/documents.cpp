@@ -1,19 +1,23 @@
 #include "editor/documents.h"
 
 #include <QClipboard>
+#include <QEventLoop>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <QThread>
 #include <array>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/cp1252.h"
@@ -81,6 +85,41 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::
     dialog->setAcceptMode(mode);
     dialog->setDefaultSuffix(QStringLiteral("txt"));
     return dialog;
+}
+
+// What the worker thread of LoadDocument hands back: a document ready for
+// the editor, or the reason the file could not be read.
+struct LoadedFile {
+    QTextDocument* document = nullptr;
+    QString error;
+    TextEncoding encoding = TextEncoding::Windows1252;
+    bool byteOrderMark = false;
+};
+
+LoadedFile readDocument(const QString& path, QThread* uiThread) {
+    LoadedFile loaded;
+    QFile file(path);
+    QByteArray bytes;
+    bool read = file.open(QIODevice::ReadOnly);
+    if (read) {
+        bytes = file.readAll();
+        read = file.error() == QFileDevice::NoError;
+    }
+    if (!read) {
+        loaded.error = file.errorString();
+        return loaded;
+    }
+    const DecodedText decoded = decodeDocument(bytes);
+    bytes.clear();
+    auto* document = new QTextDocument;
+    document->setUndoRedoEnabled(false);
+    document->setPlainText(decoded.text);
+    document->setUndoRedoEnabled(true);
+    document->moveToThread(uiThread);
+    loaded.document = document;
+    loaded.encoding = decoded.encoding;
+    loaded.byteOrderMark = decoded.byteOrderMark;
+    return loaded;
 }
 
 QString runFileDialog(QFileDialog* dialog) {
@@ -244,21 +283,41 @@ bool DocumentCommands::QuerySaveChanges() {
 }
 
 bool DocumentCommands::LoadDocument(const QString& path) {
-    QFile file(path);
-    QByteArray bytes;
-    bool read = file.open(QIODevice::ReadOnly);
-    if (read) {
-        bytes = file.readAll();
-        read = file.error() == QFileDevice::NoError;
-    }
-    if (!read) {
-        dialogs_.showError(QStringLiteral("No s'ha pogut obrir el fitxer %1:\n%2").arg(path, file.errorString()));
+    // A load started by a timer while this one waits is refused.
+    if (loading_)
+        return false;
+    loading_ = true;
+    // Reading, decoding and laying the text into a document take a few
+    // hundred milliseconds for a 10 MB file; they run on a worker thread
+    // while this thread keeps painting and running its timers. Keys and
+    // clicks wait until the text is in.
+    LoadedFile loaded;
+    QEventLoop waiting;
+    QThread* const uiThread = QThread::currentThread();
+    std::thread worker([&loaded, &waiting, &path, uiThread] {
+        loaded = readDocument(path, uiThread);
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    loading_ = false;
+
+    if (!loaded.document) {
+        dialogs_.showError(QStringLiteral("No s'ha pogut obrir el fitxer %1:\n%2").arg(path, loaded.error));
         return false;
     }
-    const DecodedText decoded = decodeDocument(bytes);
-    editor_->setPlainText(decoded.text);
-    encoding_ = decoded.encoding;
-    byteOrderMark_ = decoded.byteOrderMark;
+    loaded.document->setDefaultFont(editor_->font());
+    loaded.document->setDocumentLayout(new QPlainTextDocumentLayout(loaded.document));
+    QTextDocument* const old = editor_->document();
+    // The editor deletes a document of its own when it gets another; one
+    // given by an earlier load is ours to delete.
+    const bool ours = old->parent() == editor_;
+    editor_->setDocument(loaded.document);
+    loaded.document->setParent(editor_);
+    if (ours)
+        delete old;
+    encoding_ = loaded.encoding;
+    byteOrderMark_ = loaded.byteOrderMark;
     SetDocumentName(path);
     editor_->setFocus();
     editor_->document()->setModified(false);

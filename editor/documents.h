@@ -110,6 +110,7 @@ private:
     QString documentName_;
     QString applicationTitle_;
     TextEncoding encoding_ = TextEncoding::Windows1252;
+    bool loading_ = false;
     bool byteOrderMark_ = false;
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTextCursor>
+#include <QTimer>
 #include <QWindow>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -187,6 +188,30 @@ TEST(Documents, OpenAndSaveRoundTrips) {
     }
 }
 
+TEST(Documents, TheInterfaceRunsWhileAFileLoads) {
+    Desk desk;
+    const QString path = desk.path("long.txt");
+    writeBytes(path, QByteArray("una l\xEDnia\r\n").repeated(20000));
+    bool ran = false;
+    bool nestedLoad = true;
+    // Posted before the load: handled while the file is read, not after.
+    QTimer::singleShot(0, &desk.window, [&] {
+        ran = true;
+        nestedLoad = desk.documents.LoadDocument(path);
+    });
+    ASSERT_TRUE(desk.documents.LoadDocument(path));
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(nestedLoad);  // one load at a time
+    EXPECT_EQ(desk.editor.blockCount(), 20001);
+    EXPECT_EQ(desk.editor.document()->defaultFont(), desk.editor.font());
+    EXPECT_FALSE(desk.modified());
+    // The loaded text is edited and undone like typed text.
+    typeText(desk.editor, QStringLiteral("!"));
+    EXPECT_TRUE(desk.modified());
+    desk.editor.undo();
+    EXPECT_EQ(desk.documents.EditorText(), QString::fromUtf16(u"una l\u00ednia\n").repeated(20000));
+}
+
 TEST(Documents, SavingKeepsThePermissions) {
     Desk desk;
     const QString path = desk.path("shared.txt");
@@ -222,7 +247,7 @@ TEST(Documents, AFailingSaveKeepsTheOldFileAndTheName) {
     const QString path = desk.path("old.txt");
     writeBytes(path, "old text\r\n");
     ASSERT_TRUE(desk.documents.LoadDocument(path));
-    typeText(desk.editor, QString(200000, u'x'));
+    typeText(desk.editor, QString(1000, u'x').append(u'\n').repeated(200));
     {
         FileSizeLimit limit(64 * 1024);
         EXPECT_FALSE(desk.documents.SaveDocument());
