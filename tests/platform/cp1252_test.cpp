@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "platform/cp1252.h"
@@ -13,6 +15,10 @@ struct ByteCase {
     unsigned char byte;
     const char* utf8;
 };
+inline void PrintTo(const ByteCase& c, std::ostream* os)
+{
+    *os << "byte " << static_cast<int>(c.byte);
+}
 
 class Cp1252Byte : public testing::TestWithParam<ByteCase> {};
 
@@ -58,6 +64,10 @@ struct Utf8Case {
     std::string cp1252;
     bool fits;
 };
+inline void PrintTo(const Utf8Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class Utf8ToCp1252 : public testing::TestWithParam<Utf8Case> {};
 

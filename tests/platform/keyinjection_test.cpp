@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -63,6 +65,10 @@ struct StrokeCase {
     Qt::KeyboardModifiers modifiers;
     QString text;
 };
+inline void PrintTo(const StrokeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class KeyInjectionStroke : public KeyInjection, public testing::WithParamInterface<StrokeCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -41,6 +43,10 @@ struct FolderCase {
     std::optional<std::string> xdg;
     std::string expected;
 };
+inline void PrintTo(const FolderCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class UserConfigFolder : public testing::TestWithParam<FolderCase> {};
 

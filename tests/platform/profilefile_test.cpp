@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +36,10 @@ struct CutCase {
     std::size_t stored;
     std::size_t expected;
 };
+inline void PrintTo(const CutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ProfileReadCut : public testing::TestWithParam<CutCase> {};
 
@@ -118,6 +124,10 @@ struct DamagedCase {
     const char* name;
     std::string content;  // empty: a 100 MB file
 };
+inline void PrintTo(const DamagedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ProfileDamagedFile : public testing::TestWithParam<DamagedCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <optional>
 #include <string>
 
@@ -19,6 +21,10 @@ struct LookupCase {
     std::string key;
     std::optional<std::string> expected;
 };
+inline void PrintTo(const LookupCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ProfileLookup : public testing::TestWithParam<LookupCase> {};
 
@@ -66,6 +72,10 @@ struct AssignCase {
     std::string value;
     std::string after;
 };
+inline void PrintTo(const AssignCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ProfileAssign : public testing::TestWithParam<AssignCase> {};
 
@@ -111,6 +121,10 @@ struct StoreCase {
     std::string value;
     bool storable;
 };
+inline void PrintTo(const StoreCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ProfileCanStore : public testing::TestWithParam<StoreCase> {};
 

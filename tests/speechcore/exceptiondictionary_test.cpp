@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "speech/exceptiondictionary.h"
@@ -14,6 +16,10 @@ struct SeparatorCase {
     std::string line;
     std::size_t position;
 };
+inline void PrintTo(const SeparatorCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class FindSeparatorTest : public testing::TestWithParam<SeparatorCase> {};
 
@@ -41,6 +47,10 @@ struct LineCase {
     std::string key;
     std::string replacement;
 };
+inline void PrintTo(const LineCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ParseLineTest : public testing::TestWithParam<LineCase> {};
 
@@ -80,6 +90,10 @@ struct ReplaceCase {
     std::string replacement;
     std::string expected;
 };
+inline void PrintTo(const ReplaceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ReplaceWholeWordTest : public testing::TestWithParam<ReplaceCase> {};
 
@@ -124,6 +138,10 @@ struct ReproduceCase {
     std::string replacement;
     bool reproduces;
 };
+inline void PrintTo(const ReproduceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class ReplacementReproducesKeyTest : public testing::TestWithParam<ReproduceCase> {};
 

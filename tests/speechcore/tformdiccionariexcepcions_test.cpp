@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <stdlib.h>
 
 #include <QApplication>
@@ -73,6 +75,10 @@ struct StoredCase {
     std::string inUse;
     bool nameIsFile;  // else the stored name is empty
 };
+inline void PrintTo(const StoredCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class DictionaryHolderStored : public DictionaryHolder, public testing::WithParamInterface<StoredCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 
 #include "speech/unittools.h"
@@ -14,6 +16,10 @@ struct TextCase {
     std::string in;
     std::string out;
 };
+inline void PrintTo(const TextCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 std::string nameOf(const testing::TestParamInfo<TextCase>& info)
 {
