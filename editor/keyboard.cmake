@@ -4,6 +4,7 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_menus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keeping.cpp
   ${CMAKE_CURRENT_LIST_DIR}/scanning.h
   ${CMAKE_CURRENT_LIST_DIR}/scanning.cpp
   ${CMAKE_CURRENT_LIST_DIR}/saytext.h

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "editor/fontcolour.h"
 #include "editor/keyhandling/textrules.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
@@ -55,6 +56,8 @@ TFormPrincipal::TFormPrincipal(QWidget* parent) : QMainWindow(parent)
     CreateKeyboard();
     CreateMenus();
     CreateDialogs();
+    CreateDocuments();
+    CreateMouseClickControl();
 
     TimerMouseHook = new QTimer(this);
     TimerMouseHook->setObjectName(QStringLiteral("TimerMouseHook"));
@@ -80,7 +83,8 @@ void TFormPrincipal::FormCreate()
     SilentClear = false;
     HookActive = false;
     InItems = true;
-    FontDialogEditor->setCurrentFont(Editor->font());
+    // The dialog holds the editor's font (and colour) from now on.
+    brunzit::prepareFontDialog(FontDialogEditor, brunzit::initialEditorFont());
     const QString programFolder = QString::fromStdString(brunzit::executableFolder());
     OpenDialog->setDirectory(programFolder);
     SaveDialog->setDirectory(programFolder);
@@ -203,14 +207,6 @@ void TFormPrincipal::SetCompanions(QDialog* aboutBox, TFormLletra* formLletra, Q
     }
 }
 
-void TFormPrincipal::SetDocumentName(const std::string& name)
-{
-    DocumentName = name;
-    const std::size_t cut = name.find_last_of("\\:/");
-    const std::string fileName = cut == std::string::npos ? name : name.substr(cut + 1);
-    setWindowTitle(QStringLiteral("%1 - %2").arg(toQt(fileName), QCoreApplication::applicationName()));
-}
-
 std::string TFormPrincipal::EditorText() const
 {
     return brunzit::ToCrLf(fromQt(Editor->toPlainText()));
@@ -284,6 +280,3 @@ void TFormPrincipal::ControlClick(QLabel*)
     brunzit::injectReturn();
 }
 
-// The poll of the mouse-click control belongs to that area and is not wired
-// yet: the timer runs from creation, as it must, but a tick does nothing.
-void TFormPrincipal::TimerMouseHookTimer() {}

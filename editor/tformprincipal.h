@@ -7,7 +7,9 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -23,6 +25,7 @@ class QTimer;
 class TFormLletra;
 
 namespace brunzit {
+class DocumentCommands;
 class TextSpeaker;
 }
 
@@ -96,8 +99,21 @@ public:
     void MenuFonsNegreClick();
     void MenuTeclesesquerraiavallambelclicClick();
 
-    // The poll of the mouse-click control; see the definition.
+    // The poll of the mouse-click control: takes the click report and acts
+    // on it. PollMouseHook does the same at a given tick count (milliseconds).
     void TimerMouseHookTimer();
+    void PollMouseHook(std::int64_t now);
+
+    // The mouse-hook library's two calls; replaceable so that tests can
+    // watch them without a display.
+    struct MouseHookCalls {
+        std::function<void(unsigned long window)> setHook;
+        std::function<void()> unHookHook;
+    };
+    MouseHookCalls MouseHook;
+
+    // The document commands behind the file menu and the close query.
+    brunzit::DocumentCommands* Documents() const { return documents_; }
 
     // State shared by the parts of the editor.
     int CursorCol = 0;
@@ -166,6 +182,8 @@ public:
     brunzit::TextSpeaker* Speaker() const { return speaker_; }
 
 protected:
+    // The close query, then the settings; the program ends with this window.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -175,12 +193,17 @@ private:
     void CreateKeyboard();
     void CreateMenus();
     void CreateDialogs();
+    void CreateDocuments();
+    void CreateMouseClickControl();
     void SetCaptions(bool catalan);
 
     // Consequences of a tick that changed (by the menu or by a command).
     void CursorControlToggled(bool on);
     void VeureLaLletraToggled(bool on);
     void TeclatVisibleToggled(bool on);
+    void FonsNegreToggled(bool on);
+    void SwitchMouseClickOn();
+    void SwitchMouseClickOff();
 
     // Selections (Return) and their helpers.
     void GridSelection(char code, const std::string& answer);
@@ -206,4 +229,8 @@ private:
     TFormLletra* formLletra_ = nullptr;
     QDialog* speechWindow_ = nullptr;
     brunzit::TextSpeaker* speaker_ = nullptr;
+
+    brunzit::DocumentCommands* documents_ = nullptr;
+    // The scanning blocks as mouse-click control steps through them.
+    std::vector<std::vector<std::string>> scanBlockList_;
 };

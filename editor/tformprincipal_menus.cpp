@@ -144,13 +144,20 @@ void TFormPrincipal::CreateMenus()
     connect(MenuParlant, &QAction::triggered, this, &TFormPrincipal::MenuParlantClick);
     connect(MenuSortir, &QAction::triggered, this, &TFormPrincipal::MenuSortirClick);
 
-    // Documents, the editor font, the dark scheme and mouse-click control are
-    // the work of other areas of the editor; their items stay disabled and
-    // unconnected until those commands exist.
-    for (QAction* later : {MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs, MenuImprimir,
-                           MenuCopiarALaCarpeta, MenuCanviarLaFontDelEditor, MenuFonsNegre,
-                           MenuTeclesesquerraiavallambelclic})
-        later->setEnabled(false);
+    connect(MenuNou, &QAction::triggered, this, &TFormPrincipal::MenuNouClick);
+    connect(MenuObrirArxiu, &QAction::triggered, this, &TFormPrincipal::MenuObrirArxiuClick);
+    connect(MenuFileSave, &QAction::triggered, this, &TFormPrincipal::MenuFileSaveClick);
+    connect(MenuFileSaveAs, &QAction::triggered, this, &TFormPrincipal::MenuFileSaveAsClick);
+    connect(MenuImprimir, &QAction::triggered, this, &TFormPrincipal::MenuImprimirClick);
+    connect(MenuCopiarALaCarpeta, &QAction::triggered, this, &TFormPrincipal::MenuCopiarALaCarpetaClick);
+    connect(MenuCanviarLaFontDelEditor, &QAction::triggered, this,
+            &TFormPrincipal::MenuCanviarLaFontDelEditorClick);
+    // The scheme follows its tick, flipped by the menu or by the command.
+    connect(MenuFonsNegre, &QAction::toggled, this, &TFormPrincipal::FonsNegreToggled);
+    // Mouse-click control is offered only while the keyboard panel is hidden.
+    MenuTeclesesquerraiavallambelclic->setEnabled(!MenuTeclatVisible->isChecked());
+    connect(MenuTeclesesquerraiavallambelclic, &QAction::triggered, this,
+            &TFormPrincipal::MenuTeclesesquerraiavallambelclicClick);
 }
 
 void TFormPrincipal::SetCaptions(bool catalan)
@@ -225,9 +232,8 @@ void TFormPrincipal::VeureLaLletraToggled(bool on)
 void TFormPrincipal::TeclatVisibleToggled(bool on)
 {
     MenuLlegirlalletraactual->setEnabled(on);
-    // Mouse-click control is only offered with the panel hidden; its item
-    // stays disabled until that command exists (see CreateMenus).
-    MenuTeclesesquerraiavallambelclic->setEnabled(false);
+    // Mouse-click control is only offered with the panel hidden.
+    MenuTeclesesquerraiavallambelclic->setEnabled(!on);
     PanelLletres->setVisible(on);
     KeyAt(CursorCol, CursorRow);
     ColourKey(CurrentKey, false);

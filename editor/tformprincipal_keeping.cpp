@@ -1,0 +1,293 @@
+// The main window's settings, documents, fonts, colour scheme and mouse-click
+// control: the commands that hand their work to the blocks of the editor
+// library (settings file, document commands, font dialogs, schemes, clicks).
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFontDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "editor/darkcolours.h"
+#include "editor/documents.h"
+#include "editor/fontcolour.h"
+#include "editor/mouseclickcontrol.h"
+#include "editor/scanning.h"
+#include "editor/settingsfile.h"
+#include "editor/tformlletra.h"
+#include "editor/tformprincipal.h"
+#include "outside/mousehook/brunzitmousehook.h"
+#include "platform/cp1252.h"
+#include "platform/keyinjection.h"
+#include "platform/paths.h"
+#include "platform/profilefile.h"
+#include "platform/ticks.h"
+#include "platform/windowing.h"
+
+namespace {
+
+QString toQt(const std::string& cp1252)
+{
+    return QString::fromUtf8(brunzit::cp1252ToUtf8(cp1252));
+}
+
+std::string fromQt(const QString& text)
+{
+    return brunzit::utf8ToCp1252(text.toUtf8().toStdString());
+}
+
+}  // namespace
+
+// ---- Settings --------------------------------------------------------------
+
+void TFormPrincipal::LoadSettings()
+{
+    const brunzit::StoredSettings stored = brunzit::SettingsFile().Read();
+    const brunzit::EditorOptions& options = stored.options;
+    // Each command flips its option from the state of creation, so running
+    // it once brings the option to the stored value.
+    if (!options.catalan)
+        MenuCastellanoClick();
+    if (options.keyboardVisible)
+        MenuTeclatVisibleClick();
+    if (options.showLetter)
+        MenuVeureLaLletraQueEsDiuClick();
+    if (!options.speakTyped)
+        MenuLlegirlalletraquesescriuClick();
+    if (!options.speakCurrent)
+        MenuLlegirlalletraactualClick();
+    if (!options.cursorControl)
+        MenuControldelcursoriReturnpercontrolarelteclatClick();
+    if (stored.fontLletra && formLletra_)
+        formLletra_->ApplyLetterFont(*stored.fontLletra);
+    if (stored.fontEditor) {
+        brunzit::setFontChoice(FontDialogEditor, *stored.fontEditor);
+        brunzit::applyFontChoice(Editor, *stored.fontEditor);
+    }
+    if (options.darkColours)
+        MenuFonsNegreClick();
+}
+
+void TFormPrincipal::SaveSettings()
+{
+    // The hook writes into the same file: released before anything is written.
+    if (HookActive && MouseHook.unHookHook)
+        MouseHook.unHookHook();
+    brunzit::EditorOptions options;
+    options.catalan = MenuCatala->isChecked();
+    options.keyboardVisible = MenuTeclatVisible->isChecked();
+    options.showLetter = MenuVeureLaLletraQueEsDiu->isChecked();
+    options.speakTyped = MenuLlegirlalletraquesescriu->isChecked();
+    options.speakCurrent = MenuLlegirlalletraactual->isChecked();
+    options.cursorControl = MenuControldelcursoriReturnpercontrolarelteclat->isChecked();
+    const brunzit::FontChoice letter = formLletra_ && formLletra_->FontDialogLletra
+                                           ? brunzit::fontChoiceOf(formLletra_->FontDialogLletra)
+                                           : brunzit::initialLetterFont();
+    brunzit::SettingsFile().Save(options, letter, brunzit::fontChoiceOf(FontDialogEditor));
+}
+
+void TFormPrincipal::closeEvent(QCloseEvent* event)
+{
+    // A failure inside the query (a save that throws) keeps the window open
+    // without a message of its own.
+    bool mayClose = false;
+    try {
+        mayClose = QuerySaveChanges();
+    } catch (...) {
+        mayClose = false;
+    }
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
+    SaveSettings();
+    event->accept();
+    // The application does not end with its last window (the large-letter
+    // window may be open): this window ends it.
+    QCoreApplication::quit();
+}
+
+// ---- Documents -------------------------------------------------------------
+
+void TFormPrincipal::SetDocumentName(const std::string& name)
+{
+    // The caption is set by the document commands; DocumentName follows
+    // them through DocumentNameChanged.
+    if (documents_)
+        documents_->SetDocumentName(toQt(name));
+    else
+        DocumentName = name;
+}
+
+bool TFormPrincipal::QuerySaveChanges()
+{
+    return documents_->QuerySaveChanges();
+}
+
+void TFormPrincipal::LoadDocument(const std::string& path)
+{
+    documents_->LoadDocument(toQt(path));
+}
+
+bool TFormPrincipal::SaveDocument()
+{
+    return documents_->SaveDocument();
+}
+
+bool TFormPrincipal::SaveDocumentAs()
+{
+    return documents_->SaveDocumentAs();
+}
+
+void TFormPrincipal::CopyTextToClipboard(const std::string& text)
+{
+    brunzit::DocumentCommands::CopyTextToClipboard(toQt(text));
+}
+
+void TFormPrincipal::MenuNouClick()
+{
+    documents_->New();
+}
+
+void TFormPrincipal::MenuObrirArxiuClick()
+{
+    documents_->Open();
+}
+
+void TFormPrincipal::MenuFileSaveClick()
+{
+    documents_->Save();
+}
+
+void TFormPrincipal::MenuFileSaveAsClick()
+{
+    documents_->SaveAs();
+}
+
+void TFormPrincipal::MenuImprimirClick()
+{
+    documents_->Print();
+    PrintDialog = documents_->PrintDialog();
+}
+
+void TFormPrincipal::MenuCopiarALaCarpetaClick()
+{
+    documents_->CopyToFolder();
+}
+
+void TFormPrincipal::CreateDocuments()
+{
+    documents_ = new brunzit::DocumentCommands(Editor, this, this);
+    documents_->setObjectName(QStringLiteral("Documents"));
+    documents_->UseFileDialogs(OpenDialog, SaveDialog);
+    connect(documents_, &brunzit::DocumentCommands::DocumentNameChanged, this,
+            [this](const QString& name) { DocumentName = fromQt(name); });
+    DocumentName = fromQt(documents_->DocumentName());
+}
+
+// ---- Editor font and colour scheme -------------------------------------------
+
+void TFormPrincipal::MenuCanviarLaFontDelEditorClick()
+{
+    if (brunzit::runFontDialog(FontDialogEditor))
+        brunzit::applyFontChoice(Editor, brunzit::fontChoiceOf(FontDialogEditor));
+}
+
+void TFormPrincipal::MenuFonsNegreClick()
+{
+    ApplyDarkColours();
+}
+
+void TFormPrincipal::ApplyDarkColours()
+{
+    // The tick is the scheme; FonsNegreToggled applies what it says.
+    MenuFonsNegre->toggle();
+}
+
+void TFormPrincipal::FonsNegreToggled(bool dark)
+{
+    // The highlighted key is found again from the position.
+    KeyAt(CursorCol, CursorRow);
+    const std::string word = brunzit::ApplyDarkColours(dark, formLletra_, Editor, keys_, CurrentKey);
+    brunzit::SettingsFile().WriteDarkColours(word == brunzit::YesWord);
+}
+
+// ---- Mouse-click control -----------------------------------------------------
+
+namespace {
+
+std::vector<std::vector<std::string>> scanBlockListOf()
+{
+    std::vector<std::vector<std::string>> blocks;
+    for (int block = 0; block < brunzit::ScanBlockCount; ++block) {
+        std::vector<std::string> entries;
+        for (int entry = 0; entry <= brunzit::ScanItemCount(block); ++entry)
+            entries.emplace_back(brunzit::ScanEntry(block, entry));
+        blocks.push_back(std::move(entries));
+    }
+    return blocks;
+}
+
+}  // namespace
+
+void TFormPrincipal::CreateMouseClickControl()
+{
+    scanBlockList_ = scanBlockListOf();
+    MouseHook.setHook = [](unsigned long window) { SetHook(window); };
+    MouseHook.unHookHook = [] { UnHookHook(); };
+}
+
+void TFormPrincipal::MenuTeclesesquerraiavallambelclicClick()
+{
+    // The menu has flipped the tick already; the hook's state decides.
+    if (HookActive)
+        SwitchMouseClickOff();
+    else
+        SwitchMouseClickOn();
+}
+
+void TFormPrincipal::SwitchMouseClickOn()
+{
+    brunzit::MouseClickControl control(scanBlockList_, {CursorCol, CursorRow, HookActive, InItems, NextClickTick});
+    SayText(control.switchOn(brunzit::tickCountMs()));
+    MenuTeclesesquerraiavallambelclic->setChecked(true);
+    if (MouseHook.setHook)
+        MouseHook.setHook(static_cast<unsigned long>(winId()));
+    TimerMouseHook->start();
+    MenuTeclatVisible->setEnabled(false);
+}
+
+void TFormPrincipal::SwitchMouseClickOff()
+{
+    brunzit::MouseClickControl control(scanBlockList_, {CursorCol, CursorRow, HookActive, InItems, NextClickTick});
+    MenuTeclesesquerraiavallambelclic->setChecked(false);
+    if (MouseHook.unHookHook)
+        MouseHook.unHookHook();
+    TimerMouseHook->stop();
+    control.switchOff();
+    MenuTeclatVisible->setEnabled(true);
+}
+
+void TFormPrincipal::TimerMouseHookTimer()
+{
+    PollMouseHook(brunzit::tickCountMs());
+}
+
+void TFormPrincipal::PollMouseHook(std::int64_t now)
+{
+    const std::string report = brunzit::takeClickReport(brunzit::ProfileFile(brunzit::sharedSettingsPath()));
+    brunzit::MouseClickControl control(scanBlockList_, {CursorCol, CursorRow, HookActive, InItems, NextClickTick});
+    const brunzit::MouseClickControl::Step step = control.poll(report, now);
+    // A click may have gone to another window: this one comes to the front
+    // before anything is said or typed.
+    if (step.bringToFront)
+        brunzit::bringToFront(this);
+    if (step.say)
+        SayText(*step.say);
+    if (step.pressReturn) {
+        Editor->setFocus();
+        brunzit::injectReturn();
+    }
+}
