@@ -76,9 +76,9 @@ void MouseClickControl::switchOff()
 
 MouseClickControl::Step MouseClickControl::poll(const std::string& report, std::int64_t now)
 {
-    // With the hook off a report can only be stale (the click that closed the
-    // previous run, or another program's): it is taken but not acted upon.
-    if (!s_.HookActive || (report != "1" && report != "2"))
+    // Reports are acted upon whether or not the hook is set: the poll runs
+    // from the window's creation, and another program may report clicks too.
+    if (report != "1" && report != "2")
         return {};
     if (blockCount() == 0)
         return {};

@@ -189,22 +189,27 @@ TEST_F(MouseClickPoll, SwitchingSetsTheFlags)
     EXPECT_EQ(nextClickTick, 12545) << "switching on starts the quiet time from now";
 }
 
-TEST_F(MouseClickPoll, ReportsWhileOffAreTakenButNotActedUpon)
+TEST_F(MouseClickPoll, ReportsWhileOffAreActedUponLikeWhileOn)
 {
-    // Initial state (never switched on) and after switching off: a report left
-    // over from a previous run must not move the keyboard or press Return.
+    // The poll runs from the window's creation: before the mode is ever
+    // switched on, and after it is switched off, clicks still step, choose
+    // and keep the quiet time.
     for (const bool wasOn : {false, true}) {
         SCOPED_TRACE(wasOn ? "after switching off" : "never switched on");
         if (wasOn) {
             control.switchOn(0);
             control.switchOff();
         }
-        cursorCol = 4;
-        cursorRow = 2;
-        EXPECT_EQ(run({{100000, "1", kNothing}, {101500, "2", kNothing}}),
-                  (std::vector<std::string> {kNothing, kNothing}));
-        EXPECT_EQ(cursorCol, 4);
-        EXPECT_EQ(cursorRow, 2);
+        cursorCol = 0;
+        cursorRow = 0;
+        nextClickTick = 0;
+        EXPECT_EQ(run({{100000, "1", "A"},
+                       {100500, "1", kNothing},
+                       {101600, "2", kReturn},
+                       {101900, "1", kNothing},
+                       {103000, "3", kNothing}}),
+                  (std::vector<std::string> {"A", kNothing, kReturn, kNothing, kNothing}));
+        EXPECT_FALSE(hookActive);
     }
 }
 
