@@ -92,11 +92,11 @@ TEST_F(MenuTest, ItemsStartWithTheirCaptionsShortcutsAndTicks)
         bool enabled;
     };
     const std::vector<Row> rows = {
-        {form->MenuNou, "&Nou", "Ctrl+N", -1, false},
-        {form->MenuObrirArxiu, "&Obrir...", "Ctrl+O", -1, false},
-        {form->MenuFileSave, "&Desar", "Ctrl+D", -1, false},
-        {form->MenuFileSaveAs, "D&esar com...", "Ctrl+E", -1, false},
-        {form->MenuImprimir, "Im&primir", "Ctrl+P", -1, false},
+        {form->MenuNou, "&Nou", "Ctrl+N", -1, true},
+        {form->MenuObrirArxiu, "&Obrir...", "Ctrl+O", -1, true},
+        {form->MenuFileSave, "&Desar", "Ctrl+D", -1, true},
+        {form->MenuFileSaveAs, "D&esar com...", "Ctrl+E", -1, true},
+        {form->MenuImprimir, "Im&primir", "Ctrl+P", -1, true},
         {form->MenuSortir, "Sor&tir", "", -1, true},
         {form->MenuControldelcursoriReturnpercontrolarelteclat,
          "Control del c&ursor i Return per controlar el teclat", "", 1, true},
@@ -104,11 +104,11 @@ TEST_F(MenuTest, ItemsStartWithTheirCaptionsShortcutsAndTicks)
         {form->MenuVeureLaLletraQueEsDiu, "Veure la lletra que es diu", "", 0, true},
         {form->MenuTeclatVisible, "Teclat &visible", "", 0, true},
         {form->MenuLlegirlalletraactual, "Llegir la lletra &actual", "", 1, false},
-        {form->MenuCopiarALaCarpeta, "Cop&iar a la carpeta", "Ctrl+I", -1, false},
+        {form->MenuCopiarALaCarpeta, "Cop&iar a la carpeta", "Ctrl+I", -1, true},
         {form->MenuCalcular, "&Calcular", "Ctrl+A", -1, true},
-        {form->MenuTeclesesquerraiavallambelclic, "&Tecles esquerra i avall amb el clic", "Ctrl+T", 0, false},
-        {form->MenuCanviarLaFontDelEditor, "Canviar la &font de l'editor...", "Ctrl+F", -1, false},
-        {form->MenuFonsNegre, "Fons negre", "", 0, false},
+        {form->MenuTeclesesquerraiavallambelclic, "&Tecles esquerra i avall amb el clic", "Ctrl+T", 0, true},
+        {form->MenuCanviarLaFontDelEditor, "Canviar la &font de l'editor...", "Ctrl+F", -1, true},
+        {form->MenuFonsNegre, "Fons negre", "", 0, true},
         {form->MenuSintetitzador, "Sintetitzador", "", -1, true},
         {form->MenuCatala, "&Catal\xE0", "", 1, true},
         {form->MenuCastellano, "Cast&ellano", "", 0, true},
@@ -215,7 +215,7 @@ TEST_F(MenuTest, OptionCommandsFlipTheirTickFromTheMenuOrDirectly)
     EXPECT_TRUE(form->WantReturns());
 }
 
-TEST_F(MenuTest, TeclatVisibleEnablesOnlyTheHighlightReadingItem)
+TEST_F(MenuTest, TeclatVisibleSwapsTheHighlightReadingAndMouseClickItems)
 {
     form->MenuTeclatVisible->trigger();
     EXPECT_TRUE(form->MenuTeclatVisible->isChecked());
@@ -225,6 +225,7 @@ TEST_F(MenuTest, TeclatVisibleEnablesOnlyTheHighlightReadingItem)
     form->MenuTeclatVisible->trigger();
     EXPECT_FALSE(form->PanelLletres->isVisible());
     EXPECT_FALSE(form->MenuLlegirlalletraactual->isEnabled());
+    EXPECT_TRUE(form->MenuTeclesesquerraiavallambelclic->isEnabled());
     EXPECT_EQ(Said(), Spoken{"espai"});
 }
 

@@ -1,0 +1,429 @@
+// The main window's settings, close, documents, colour scheme and mouse-click
+// control, through the real window with the settings folder in a temporary
+// place: what reaches "brunzit.ini", what a restart brings back, what clicks
+// reported in the file make the window say and type.
+
+#include <QFile>
+#include <QFontDialog>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "editor/documents.h"
+#include "editor/fontcolour.h"
+#include "editor/settingsfile.h"
+#include "platform/cp1252.h"
+#include "platform/paths.h"
+#include "platform/profilefile.h"
+#include "windowfixture.h"
+
+namespace brunzit {
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;  // key of "brunzit", value
+
+std::string ReadFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll().toStdString();
+}
+
+std::string Lines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+std::string CaptionOf(const QAction* action)
+{
+    return utf8ToCp1252(action->text().toUtf8().toStdString());
+}
+
+// A window of its own, as a new run of the program: created, given its
+// companions, settings applied, shown.
+struct ProgramRun {
+    RecordingSpeaker speaker;
+    std::unique_ptr<TFormPrincipal> form = std::make_unique<TFormPrincipal>();
+    std::unique_ptr<TFormLletra> lletra = std::make_unique<TFormLletra>();
+
+    ProgramRun()
+    {
+        lletra->SetMainWindow(form.get());
+        form->SetCompanions(nullptr, lletra.get(), nullptr, &speaker);
+        // No display: the library is not asked to watch clicks.
+        form->MouseHook = {[](unsigned long) {}, [] {}};
+        form->LoadSettings();
+        form->show();
+        QCoreApplication::processEvents();
+    }
+};
+
+class KeepingTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        WindowTest::SetUp();
+        form->MouseHook = {[this](unsigned long) { hookCalls.push_back("SetHook"); },
+                           [this] { hookCalls.push_back(UnHookedWith()); }};
+    }
+
+    // What the file held when the hook was released.
+    std::string UnHookedWith() const
+    {
+        return "UnHookHook with Llengua=" + Settings().read(SettingsSection, "Llengua Catal\xE0", "<none>");
+    }
+
+    ProfileFile Settings() const { return ProfileFile(sharedSettingsPath()); }
+    std::string FileText() const { return ReadFile(sharedSettingsPath()); }
+
+    void Store(const Entries& entries) const
+    {
+        for (const auto& [key, value] : entries)
+            Settings().write(SettingsSection, key, value);
+    }
+
+    QTemporaryDir config;
+    std::vector<std::string> hookCalls;
+};
+
+// ---- Settings ------------------------------------------------------------------
+
+TEST_F(KeepingTest, FirstRunClosedWithoutChangesWritesTheWorkedExample)
+{
+    form->LoadSettings();
+    QTest::qWait(250);  // the click poll's first ticks
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(FileText(), Lines({
+                              "[BrunzitMouseHook]",
+                              "CLIC=0",
+                              "[brunzit]",
+                              "Llengua Catal\xE0=S\xCD",
+                              "Teclat visible=NO",
+                              "Veure la lletra que es diu=NO",
+                              "Llegir la lletra que s'escriu=S\xCD",
+                              "Llegir la lletra actual=S\xCD",
+                              "Control del cursor i Return per controlar el teclat=S\xCD",
+                              "[Font Lletra]",
+                              "Charset=0",
+                              "Color=-2147483640",
+                              "Height=-267",
+                              "Name=Arial",
+                              "Size=200",
+                              "Negreta=S\xCD",
+                              "It\xE0lica=NO",
+                              "Subrratllat=NO",
+                              "Tatxat=NO",
+                              "[Font Editor]",
+                              "Charset=0",
+                              "Color=0",
+                              "Height=-16",
+                              "Name=Arial",
+                              "Size=12",
+                              "Negreta=S\xCD",
+                              "It\xE0lica=NO",
+                              "Subrratllat=NO",
+                              "Tatxat=NO",
+                          }));
+}
+
+TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
+{
+    struct Row {
+        const char* name;
+        Entries stored;
+        std::function<void(TFormPrincipal&, TFormLletra&)> check;
+    };
+    const std::vector<Row> rows = {
+        {"nothing stored: the state of creation", {},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuCatala->isChecked());
+             EXPECT_FALSE(f.PanelLletres->isVisible());
+             EXPECT_TRUE(f.MenuLlegirlalletraquesescriu->isChecked());
+             EXPECT_TRUE(f.MenuControldelcursoriReturnpercontrolarelteclat->isChecked());
+             EXPECT_FALSE(f.WantReturns());
+             EXPECT_FALSE(f.MenuFonsNegre->isChecked());
+         }},
+        {"Spanish", {{"Llengua Catal\xE0", "NO"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuCastellano->isChecked());
+             EXPECT_FALSE(f.MenuCatala->isChecked());
+             EXPECT_EQ(CaptionOf(f.MenuArxiu->menuAction()), "&Archivo");
+             EXPECT_EQ(CaptionOf(f.MenuFileSave), "&Salvar");
+         }},
+        {"lower-case no keeps Catalan", {{"Llengua Catal\xE0", "no"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuCatala->isChecked());
+             EXPECT_EQ(CaptionOf(f.MenuFileSave), "&Desar");
+         }},
+        {"keyboard shown", {{"Teclat visible", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.PanelLletres->isVisible());
+             EXPECT_TRUE(f.MenuLlegirlalletraactual->isEnabled());
+             EXPECT_FALSE(f.MenuTeclesesquerraiavallambelclic->isEnabled());
+         }},
+        {"lower-case si keeps the keyboard hidden", {{"Teclat visible", "si"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_FALSE(f.PanelLletres->isVisible()); }},
+        {"large letter: ticked, shown with the next word", {{"Veure la lletra que es diu", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra& l) {
+             EXPECT_TRUE(f.MenuVeureLaLletraQueEsDiu->isChecked());
+             EXPECT_FALSE(l.isVisible());
+             f.SayText("A");
+             EXPECT_TRUE(l.isVisible());
+         }},
+        {"typed text not spoken", {{"Llegir la lletra que s'escriu", "NO"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_FALSE(f.MenuLlegirlalletraquesescriu->isChecked()); }},
+        {"highlighted key not spoken", {{"Llegir la lletra actual", "NO"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_FALSE(f.MenuLlegirlalletraactual->isChecked()); }},
+        {"cursor control off lets Return into the editor",
+         {{"Control del cursor i Return per controlar el teclat", "NO"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_FALSE(f.MenuControldelcursoriReturnpercontrolarelteclat->isChecked());
+             EXPECT_TRUE(f.WantReturns());
+         }},
+        {"dark scheme", {{"FONS NEGRE", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra& l) {
+             EXPECT_TRUE(f.MenuFonsNegre->isChecked());
+             EXPECT_EQ(f.Editor->palette().color(QPalette::Base), QColor(0, 0, 0));
+             EXPECT_EQ(l.palette().color(QPalette::Window), QColor(0, 0, 0));
+             EXPECT_EQ(f.A->palette().color(QPalette::WindowText), QColor(255, 0, 0)) << "highlighted";
+             EXPECT_EQ(f.B->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir folder;
+        qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+        Store(row.stored);
+        ProgramRun run;
+        row.check(*run.form, *run.lletra);
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST_F(KeepingTest, RestartRestoresLanguageOptionsFontsAndScheme)
+{
+    form->LoadSettings();
+    form->MenuCastellano->trigger();
+    form->MenuTeclatVisible->trigger();
+    form->MenuLlegirlalletraquesescriu->trigger();
+    form->MenuControldelcursoriReturnpercontrolarelteclat->trigger();
+    form->MenuFonsNegre->trigger();
+    QFont editorFont(QStringLiteral("Courier"));
+    editorFont.setPixelSize(20);
+    editorFont.setItalic(true);
+    const FontChoice editorChoice{editorFont, 0x00FFFFFF, 0};
+    setFontChoice(form->FontDialogEditor, editorChoice);
+    applyFontChoice(form->Editor, editorChoice);
+    QFont letterFont(QStringLiteral("Symbol"));
+    letterFont.setPixelSize(100);
+    letterFont.setUnderline(true);
+    lletra->ApplyLetterFont({letterFont, 255, 2});
+    QTest::qWait(250);  // the click poll adds its section, as in any run
+    form->close();
+    const std::string closedFirst = FileText();
+
+    {
+        ProgramRun second;
+        TFormPrincipal& f = *second.form;
+        EXPECT_TRUE(f.MenuCastellano->isChecked());
+        EXPECT_EQ(CaptionOf(f.MenuFonsNegre), "Fondo negro");
+        EXPECT_TRUE(f.PanelLletres->isVisible());
+        EXPECT_FALSE(f.MenuLlegirlalletraquesescriu->isChecked());
+        EXPECT_TRUE(f.WantReturns());
+        EXPECT_TRUE(f.MenuFonsNegre->isChecked());
+        // White text on the black editor: the font from its section, the scheme from its key.
+        EXPECT_EQ(f.Editor->palette().color(QPalette::Base), QColor(0, 0, 0));
+        EXPECT_EQ(f.Editor->palette().color(QPalette::Text), QColor(255, 255, 255));
+        EXPECT_EQ(f.Editor->font().family(), QStringLiteral("Courier"));
+        EXPECT_EQ(f.Editor->font().pixelSize(), 20);
+        EXPECT_TRUE(f.Editor->font().italic());
+        EXPECT_FALSE(f.Editor->font().bold()) << "stored not bold, though the first font is";
+        const FontChoice letter = fontChoiceOf(second.lletra->FontDialogLletra);
+        EXPECT_EQ(letter.font.family(), QStringLiteral("Symbol"));
+        EXPECT_EQ(letter.font.pixelSize(), 100);
+        EXPECT_TRUE(letter.font.underline());
+        EXPECT_EQ(letter.colour, 255);
+        EXPECT_EQ(letter.charset, 2);
+        EXPECT_EQ(second.lletra->LabelLletra->font().pixelSize(), 100);
+        f.close();
+    }
+    EXPECT_EQ(FileText(), closedFirst) << "a run without changes writes back what it read";
+}
+
+TEST_F(KeepingTest, ClosingReleasesTheHookBeforeAnyKeyIsWritten)
+{
+    form->LoadSettings();
+    form->MenuTeclesesquerraiavallambelclic->trigger();
+    EXPECT_TRUE(form->HookActive);
+    EXPECT_TRUE(form->MenuTeclesesquerraiavallambelclic->isChecked());
+    EXPECT_FALSE(form->MenuTeclatVisible->isEnabled());
+    EXPECT_TRUE(form->TimerMouseHook->isActive());
+    EXPECT_EQ(Said(), Spoken{"bloc lletres"});
+    form->close();
+    EXPECT_EQ(hookCalls, (std::vector<std::string>{"SetHook", "UnHookHook with Llengua=<none>"}));
+    EXPECT_EQ(Settings().read(SettingsSection, "Llengua Catal\xE0", "<none>"), "S\xCD");
+}
+
+TEST_F(KeepingTest, CloseQueryDecidesWhetherTheWindowClosesAndTheSettingsAreWritten)
+{
+    struct Row {
+        const char* name;
+        std::function<QMessageBox::StandardButton(const QString&)> answer;
+        bool closes;
+    };
+    const std::vector<Row> rows = {
+        {"Cancel keeps the window", [](const QString&) { return QMessageBox::Cancel; }, false},
+        {"a failure inside keeps the window, without a message",
+         [](const QString&) -> QMessageBox::StandardButton { throw std::runtime_error("disk gone"); }, false},
+        {"No closes without saving", [](const QString&) { return QMessageBox::No; }, true},
+    };
+    form->LoadSettings();
+    form->SetEditorText("hola");
+    ASSERT_TRUE(form->Editor->document()->isModified());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QString asked;
+        form->Documents()->Dialogs().ask = [&](const QString& question) {
+            asked = question;
+            return row.answer(question);
+        };
+        form->close();
+        EXPECT_EQ(asked, QStringLiteral("Salvar canvis a Sense nom?"));
+        EXPECT_EQ(form->isVisible(), !row.closes);
+        EXPECT_EQ(Settings().read(SettingsSection, "Teclat visible", "<none>"), row.closes ? "NO" : "<none>");
+    }
+}
+
+// ---- Documents and the scheme ----------------------------------------------------
+
+TEST_F(KeepingTest, DocumentNameAndModifiedFlagFollowTheCommands)
+{
+    const QString path = config.filePath(QStringLiteral("carta.txt"));
+    form->Documents()->Dialogs().chooseFileToSave = [&] { return path; };
+    form->Documents()->Dialogs().ask = [](const QString&) { return QMessageBox::No; };
+    EXPECT_EQ(form->DocumentName, "Sense nom");
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("Sense nom - ")));
+
+    Key(Qt::Key_H);
+    EXPECT_TRUE(form->Editor->document()->isModified()) << "typing marks the text";
+    form->MenuFileSave->trigger();  // untitled: saves as
+    EXPECT_EQ(form->DocumentName, path.toStdString());
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("carta.txt - ")));
+    EXPECT_FALSE(form->Editor->document()->isModified());
+    EXPECT_EQ(ReadFile(path.toStdString()), "h");
+
+    Key(Qt::Key_O);
+    form->MenuNou->trigger();  // asked; No drops the text
+    EXPECT_EQ(form->DocumentName, "Sense nom");
+    EXPECT_EQ(Text(), "");
+    EXPECT_FALSE(form->Editor->document()->isModified());
+
+    form->Documents()->Dialogs().chooseFileToOpen = [&] { return path; };
+    form->MenuObrirArxiu->trigger();
+    EXPECT_EQ(Text(), "h");
+    EXPECT_EQ(form->DocumentName, path.toStdString());
+    Key(Qt::Key_I);
+    EXPECT_TRUE(form->Editor->document()->isModified()) << "the loaded text is the editor's";
+}
+
+TEST_F(KeepingTest, SwitchingTheSchemeWritesItAtOnce)
+{
+    ShowGrid();
+    struct Row {
+        const char* word;
+        QColor background;
+        QColor keyText;
+    };
+    for (const Row& row : {Row{"S\xCD", QColor(0, 0, 0), QColor(255, 255, 255)},
+                           Row{"NO", QColor(255, 255, 255), QColor(0, 0, 0)}}) {
+        SCOPED_TRACE(row.word);
+        form->MenuFonsNegre->trigger();
+        EXPECT_EQ(Settings().read(SettingsSection, "FONS NEGRE", "<none>"), row.word);
+        EXPECT_EQ(form->Editor->palette().color(QPalette::Base), row.background);
+        EXPECT_EQ(form->B->palette().color(QPalette::Window), row.background);
+        EXPECT_EQ(form->B->palette().color(QPalette::WindowText), row.keyText);
+        EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        // The highlight keeps the scheme when it moves.
+        Key(Qt::Key_Right);
+        EXPECT_EQ(form->A->palette().color(QPalette::WindowText), row.keyText);
+        EXPECT_EQ(form->B->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        Key(Qt::Key_Left);
+    }
+}
+
+// ---- Mouse-click control through the settings file --------------------------------
+
+class MouseClickWindowTest : public KeepingTest {
+protected:
+    // A click reported by the library at tick `at`; the poll's outcome.
+    std::vector<std::string> Click(const char* report, std::int64_t at)
+    {
+        Settings().write("BrunzitMouseHook", "CLIC", report);
+        form->PollMouseHook(at);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Settings().read("BrunzitMouseHook", "CLIC", "<none>"), "0") << "the report is taken";
+        return Said();
+    }
+};
+
+TEST_F(MouseClickWindowTest, ClicksStepSayAndTypeThroughTheWindow)
+{
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->TimerMouseHook->stop();  // the ticks are the test's
+    EXPECT_EQ(Said(), Spoken{"bloc lletres"});
+    const std::int64_t t = form->NextClickTick;
+    struct Row {
+        const char* report;
+        std::int64_t at;
+        Spoken said;
+    };
+    const Row rows[] = {
+        {"1", t + 1000, {"espai"}},
+        {"1", t + 1500, {}},            // 500 ms after: ignored, quiet time again
+        {"1", t + 2300, {}},            // 800 ms after the ignored one: ignored too
+        {"1", t + 3400, {"a"}},         // letters are spoken in lower case
+        {"7", t + 4500, {}},            // not a click
+        {"2", t + 4600, {"a"}},         // chooses "A": typed and said by the key handling
+        {"2", t + 5700, {"bloc funcions"}},
+        {"2", t + 6800, {"bloc puntuaci\xF3"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.report) + " at +" + std::to_string(row.at - t));
+        EXPECT_EQ(Click(row.report, row.at), row.said);
+    }
+    EXPECT_EQ(Text(), "A");
+}
+
+TEST_F(MouseClickWindowTest, ReportsAreActedUponBeforeSwitchingOnAndAfterSwitchingOff)
+{
+    // From creation: the position is the letters block's first item.
+    EXPECT_EQ(Click("1", 100000), Spoken{"a"});
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->MenuTeclesesquerraiavallambelclicClick();
+    EXPECT_FALSE(form->HookActive);
+    EXPECT_TRUE(form->MenuTeclatVisible->isEnabled());
+    EXPECT_FALSE(form->TimerMouseHook->isActive());
+    EXPECT_EQ(hookCalls, (std::vector<std::string>{"SetHook", "UnHookHook with Llengua=<none>"}));
+    Said();
+    // Switching on put the position on the block's name; off, clicks step items.
+    EXPECT_EQ(Click("1", form->NextClickTick + 1000), Spoken{"bloc lletres"});
+    EXPECT_EQ(Click("1", form->NextClickTick + 1000), Spoken{"espai"});
+}
+
+}  // namespace
+}  // namespace brunzit
