@@ -470,6 +470,20 @@ bool ProfileFile::write(const std::string& section, const std::string& key, cons
     });
 }
 
+bool ProfileFile::write(const std::vector<Entry>& entries) const
+{
+    for (const Entry& entry : entries) {
+        if (!profiletext::canStore(entry.section, entry.key, entry.value))
+            return false;
+    }
+    return modifyFile(path_, [&](const std::string& content) {
+        std::string updated = content;
+        for (const Entry& entry : entries)
+            updated = profiletext::assign(updated, entry.section, entry.key, entry.value);
+        return updated;
+    });
+}
+
 std::string ProfileFile::exchange(const std::string& section, const std::string& key,
                                   const std::string& defaultValue, const std::string& newValue,
                                   int bufferSize) const

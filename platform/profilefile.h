@@ -27,6 +27,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brunzit {
 
@@ -44,6 +45,16 @@ public:
     // WritePrivateProfileString: creates the file, the folder, the section or
     // the key as needed. Returns false when the file could not be replaced.
     bool write(const std::string& section, const std::string& key, const std::string& value) const;
+
+    // Several writes in one locked replacement of the file, in order: one
+    // disk sync instead of one per key (a whole settings section at close).
+    // False, with nothing written, when any entry cannot be stored.
+    struct Entry {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    bool write(const std::vector<Entry>& entries) const;
 
     // Reads key and, in the same locked operation, writes newValue; no write
     // by another process can fall between the two. A write that would not

@@ -81,6 +81,22 @@ TEST(ProfileFileTest, FirstRunWritesTheFileInWriteOrder)
     EXPECT_EQ(file.read("brunzit", "Teclat visible", "NO", 50), "S\xCD");
 }
 
+TEST(ProfileFileTest, SeveralKeysInOneWrite)
+{
+    TempDir dir;
+    const ProfileFile file(dir.file("many.ini"));
+    ASSERT_TRUE(file.write("BrunzitMouseHook", "CLIC", "0"));
+    EXPECT_TRUE(file.write({{"Font Editor", "Charset", "0"}, {"Font Editor", "Height", "-16"},
+                            {"brunzit", "Teclat visible", "NO"}, {"font editor", "Height", "-20"}}));
+    EXPECT_EQ(readWhole(file.path()),
+              "[BrunzitMouseHook]\r\nCLIC=0\r\n"
+              "[Font Editor]\r\nCharset=0\r\nHeight=-20\r\n"
+              "[brunzit]\r\nTeclat visible=NO\r\n");
+    // One entry that cannot be stored stops them all.
+    EXPECT_FALSE(file.write({{"brunzit", "Teclat visible", "S\xCD"}, {"brunzit", "bad=key", "1"}}));
+    EXPECT_EQ(file.read("brunzit", "Teclat visible", "", 50), "NO");
+}
+
 TEST(ProfileFileTest, HandEditedFileKeepsEverythingElse)
 {
     TempDir dir;
