@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <filesystem>
 #include <string>
@@ -58,6 +61,28 @@ TEST(DynamicLibraryTest, WorkingFolderIsNeverSearched)
     EXPECT_FALSE(library.load(name));
     EXPECT_FALSE(library.load("./" + name));
     EXPECT_FALSE(library.isLoaded());
+}
+
+// Exit code of library_loader run in folder with LD_LIBRARY_PATH set to path.
+int loadInFreshProcess(const std::string& folder, const std::string& path, const std::string& name)
+{
+    const std::string command = "cd '" + folder + "' && LD_LIBRARY_PATH='" + path + "' '" LIBRARY_LOADER "' '" +
+                                name + "'";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(DynamicLibraryTest, EmptySearchPathEntryDoesNotReachTheWorkingFolder)
+{
+    // An empty entry in LD_LIBRARY_PATH ("a:" or ":b") makes the system
+    // loader look in the working folder.
+    test::TempDir dir;
+    const std::string name = "libbrunzit-cwd-only-test.so";
+    std::filesystem::copy_file(executableFolder() + TEST_LIBRARY_NAME, dir.file(name));
+    EXPECT_EQ(loadInFreshProcess(dir.path(), ":/nonexistent", name), 1);
+    EXPECT_EQ(loadInFreshProcess(dir.path(), ".", name), 1);
+    // The same library through an absolute entry loads.
+    EXPECT_EQ(loadInFreshProcess("/", dir.path(), name), 0);
 }
 
 TEST(DynamicLibraryTest, RelativePathWithFolderIsRefused)
