@@ -340,6 +340,25 @@ TEST_F(KeepingTest, DocumentNameAndModifiedFlagFollowTheCommands)
     EXPECT_TRUE(form->Editor->document()->isModified()) << "the loaded text is the editor's";
 }
 
+TEST_F(KeepingTest, EditorFontCommandAppliesOnlyAConfirmedChoice)
+{
+    for (const bool confirm : {false, true}) {
+        SCOPED_TRACE(confirm ? "confirmed" : "cancelled");
+        QTimer::singleShot(0, form->FontDialogEditor, [this, confirm] {
+            QFont browsed(QStringLiteral("Courier"));
+            browsed.setPixelSize(30);
+            form->FontDialogEditor->setCurrentFont(browsed);
+            confirm ? form->FontDialogEditor->accept() : form->FontDialogEditor->reject();
+        });
+        form->MenuCanviarLaFontDelEditor->trigger();  // returns once the dialog is closed
+        // The dialog stores what SaveSettings writes; the editor shows the same.
+        const QFont stored = fontChoiceOf(form->FontDialogEditor).font;
+        EXPECT_EQ(form->Editor->font(), stored);
+        EXPECT_EQ(stored == initialEditorFont().font, !confirm);
+    }
+    EXPECT_EQ(Said(), Spoken{});
+}
+
 TEST_F(KeepingTest, SwitchingTheSchemeWritesItAtOnce)
 {
     ShowGrid();
