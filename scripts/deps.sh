@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ make pkg-config git ccache
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev
-  libespeak-ng-dev espeak-ng-data
+  libespeak-ng-dev espeak-ng-data espeak-ng
   libspeechd-dev libpulse-dev
   libx11-dev libxtst-dev libxi-dev
   libmuparser-dev
