@@ -1,6 +1,7 @@
 // The main window: creation, the editor, the grid keyboard and its mouse
 // handling. Key handling is in tformprincipal_keys.cpp, the menus in
-// tformprincipal_menus.cpp, the speaking entry in saytext.cpp.
+// tformprincipal_menus.cpp, the speaking entry in saytext.cpp, settings,
+// documents, fonts, colours and mouse clicks in tformprincipal_keeping.cpp.
 
 #include "editor/tformprincipal.h"
 

@@ -79,8 +79,9 @@ public:
     // Stores the document name and titles the window "<file name> - <application>".
     void SetDocumentName(const std::string& name);
 
-    // Defined by the settings, documents and mouse-click areas of the editor
-    // library; declared here so those areas can add them to this window.
+    // Settings, documents, the editor font, the colour scheme and mouse-click
+    // control (tformprincipal_keeping.cpp): each hands its work to its block
+    // of the editor library.
     void LoadSettings();
     void SaveSettings();
     bool QuerySaveChanges();
