@@ -173,7 +173,7 @@ long double RaisePower(long double base, long double exponent, std::int32_t& err
       error = EvaluationOutOfRange;
       return 0;
     }
-    if (std::fabs(angle) > 2 * FullPi) break;
+    if (!(std::fabs(angle) <= 2 * FullPi)) break;  // also ends on a NaN angle
   }
   error = EvaluationNoRealResult;
   return 0;

@@ -74,6 +74,11 @@ double power(double base, double exponent, std::uint64_t& odd) {
     odd |= !(product > SafeDivisor);
     return 1.0 / product;
   }
+  // After a flagged step the values are garbage; the reference takes over anyway.
+  if (!std::isfinite(base) || !std::isfinite(exponent)) {
+    odd = 1;
+    return 0;
+  }
   std::int32_t error = EvaluationOk;
   const long double r = RaisePower(base, exponent, error);
   odd |= error != EvaluationOk;
@@ -215,8 +220,8 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
       case PlanOp::Power: v = power(a, b, odd); break;
       default: {
         std::int32_t error = EvaluationOk;
-        v = static_cast<double>(ApplyFunction(step->Function, a, error));
-        odd |= error != EvaluationOk;
+        v = std::isfinite(a) ? static_cast<double>(ApplyFunction(step->Function, a, error)) : 0.0;
+        odd |= (error != EvaluationOk) | !std::isfinite(a);
         break;
       }
     }

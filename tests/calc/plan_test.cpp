@@ -1,0 +1,170 @@
+// The plan against the reference reduction, and arithmetic against an
+// independent rounding, on many generated expressions and values.
+
+#include "calc/dcalculs.h"
+#include "calc/stages.h"
+#include "tests/calc/calc_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+namespace brunzit {
+namespace {
+
+class ExpressionGenerator {
+ public:
+  explicit ExpressionGenerator(std::uint64_t seed) : random_(seed) {}
+
+  std::string next() {
+    std::string text = expression(0);
+    return text;
+  }
+
+  long double value() {
+    static const long double pool[] = {0, 1, -1, 0.5L, 2, 3, -8, 10, 1e18L, 9.99e18L, 1e19L, 2e19L, 1e-19L,
+                                       1e-30L, 1e30L, -1e30L, 45, 90, 180, 0.1L, 1.0L / 3};
+    if (pick(3) == 0) return testing::round40(std::ldexp(uniform(), static_cast<int>(pick(40)) - 20) * (pick(2) ? 1 : -1));
+    return pool[pick(std::size(pool))];
+  }
+
+ private:
+  std::size_t pick(std::size_t n) { return static_cast<std::size_t>(random_() % n); }
+  long double uniform() { return static_cast<long double>(random_() >> 11) / 0x1p53L + 0.5L; }
+
+  std::string space() { return pick(6) == 0 ? " " : ""; }
+
+  std::string operand(int depth) {
+    static const char* literals[] = {"0", "1", "2", "3", "0.5", "7", "10", "0.1", "100", "1000000", "12.375", "3,5",
+                                     "1'25", "P", "NE", "88", "9999999999999999999", "0.0000000000000000001",
+                                     "1099511627777", "4.5", ".25", "5."};
+    static const char* functions[] = {"SIN", "SIG", "SEN", "SEG", "COS", "COG", "TAN", "TAG", "ASI", "ASG", "ASE",
+                                      "ACO", "ACG", "ATA", "ATG", "ABS", "LOG", "ALO", "EXP", "ALN", "LN"};
+    static const char* variables[] = {"X", "Y", "Z", "U", "V"};
+    const std::size_t kind = depth > 3 ? pick(2) : pick(5);
+    switch (kind) {
+      case 0: return literals[pick(std::size(literals))];
+      case 1: return variables[pick(std::size(variables))];
+      case 2: return "(" + expression(depth + 1) + ")";
+      default: return std::string(functions[pick(std::size(functions))]) + "(" + expression(depth + 1) + ")";
+    }
+  }
+
+  std::string expression(int depth) {
+    static const char ops[] = {'+', '-', '*', '/', '^'};
+    std::string text = pick(5) == 0 ? "-" : (pick(12) == 0 ? "+" : "");
+    const std::size_t terms = 1 + pick(depth == 0 ? 6 : 3);
+    for (std::size_t i = 0; i < terms; ++i) {
+      if (i) text += space() + ops[pick(std::size(ops))] + space();
+      text += operand(depth);
+    }
+    return text;
+  }
+
+  std::mt19937_64 random_;
+};
+
+TEST(EvaluationPlan, AgreesWithTheReferenceOnGeneratedExpressions) {
+  ExpressionGenerator generator(20241208);
+  static EvaluationPlan plan;
+  int analysed = 0, planned = 0, errors = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text = generator.next();
+    std::int32_t error = VariablesAllowed, flag = 0;
+    analitzar(text, error, flag);
+    if (error != AnalysisOk) continue;
+    ++analysed;
+    BuildPlan(CurrentOperationList(), plan);
+    for (int round = 0; round < 3; ++round) {
+      VariableValues values;
+      double doubles[5];
+      for (int v = 0; v < 5; ++v) {
+        values.Values[v] = Real6(generator.value());
+        doubles[v] = Real6ToDouble(values.Values[v]);
+      }
+      Real6 reference(-123.0L), engine(-123.0L);
+      std::int32_t referenceError = -1, engineError = -1;
+      EvaluateList(CurrentOperationList(), values, reference, referenceError);
+      const Real6* v = values.Values;
+      CalcularXYZUV(v[0], v[1], v[2], v[3], v[4], engine, engineError);
+      ASSERT_EQ(engineError, referenceError) << text;
+      ASSERT_TRUE(engine == reference) << text << " = " << static_cast<double>(reference.toLongDouble()) << " vs "
+                                       << static_cast<double>(engine.toLongDouble());
+      ASSERT_NE(referenceError, EvaluationListNotReady) << text;
+      errors += referenceError != 0;
+      double fast = 0;
+      if (plan.Ready && RunPlan(plan, doubles, fast)) {
+        ++planned;
+        ASSERT_EQ(referenceError, EvaluationOk) << text;
+        ASSERT_TRUE(DoubleToReal6(fast) == reference) << text;
+      }
+    }
+  }
+  // The generator must exercise all three outcomes substantially.
+  EXPECT_GT(analysed, 12000);
+  EXPECT_GT(planned, 4000);
+  EXPECT_GT(errors, 4000);
+}
+
+TEST(EvaluationPlan, ArithmeticMatchesAnIndependentRoundingIncludingTies) {
+  std::mt19937_64 random(99);
+  const char* texts[] = {"X*Y", "X/Y", "X+Y", "X-Y"};
+  for (int t = 0; t < 4; ++t) {
+    std::int32_t error = VariablesAllowed, flag = 0;
+    analitzar(texts[t], error, flag);
+    ASSERT_EQ(error, 0);
+    for (int i = 0; i < 50000; ++i) {
+      // Short mantissas make exact ties between two Real6 values common.
+      const int bits = 1 + static_cast<int>(random() % 40);
+      auto operand = [&] {
+        const long double m = static_cast<long double>((random() >> (64 - bits)) | 1);
+        return std::ldexp(m, static_cast<int>(random() % 40) - 20 - bits) * ((random() & 1) ? 1 : -1);
+      };
+      const long double x = operand(), y = operand();
+      long double exact = 0;
+      switch (t) {
+        case 0: exact = x * y; break;
+        case 1: exact = x / y; break;
+        case 2: exact = x + y; break;
+        default: exact = x - y; break;
+      }
+      Real6 result;
+      CalcularXYZUV(Real6(x), Real6(y), Real6(), Real6(), Real6(), result, error);
+      ASSERT_EQ(error, 0);
+      ASSERT_EQ(result.toLongDouble(), testing::round40(exact))
+          << texts[t] << " x=" << static_cast<double>(x) << " y=" << static_cast<double>(y);
+    }
+  }
+}
+
+TEST(Robustness, AnyBytesOfAnyLength) {
+  std::mt19937_64 random(5);
+  const char alphabet[] = "0123456789.,'+-*/^()XYZUVSCTALPNEIOGB xyzuvsinp\xC0\xFF";
+  for (int i = 0; i < 20000; ++i) {
+    std::string line(random() % 260, ' ');
+    const bool anyByte = random() % 4 == 0;
+    for (char& c : line) c = anyByte ? static_cast<char>(random()) : alphabet[random() % (sizeof alphabet - 1)];
+    const std::string answer = CalculateLine(line);
+    ASSERT_LE(answer.size(), AnswerLimit);
+    const std::size_t kept = std::min(line.size(), AnswerLimit);
+    ASSERT_EQ(answer.compare(0, kept, line, 0, kept), 0);
+  }
+  const std::string huge[] = {std::string(100000, '('), std::string(100000, ')'), std::string(1 << 20, 'p'),
+                              std::string(99, '(') + "1" + std::string(99, ')'), std::string(1 << 20, '\0')};
+  for (const std::string& text : huge) {
+    std::int32_t error = VariablesAllowed, flag = 0;
+    analitzar(text, error, flag);
+    EXPECT_EQ(flag, 1);
+    EXPECT_LE(CurrentOperationList().Count, SlotCapacity);
+  }
+  // 98 brackets inside the outer pair fill 199 slots; one more needs 201.
+  EXPECT_EQ(CalculateLine(std::string(98, '(') + "1" + std::string(98, ')')).substr(197), " = 1");
+  std::int32_t error = 0, flag = 0;
+  analitzar(std::string(99, '(') + "1" + std::string(99, ')'), error, flag);
+  EXPECT_EQ(error, AnalysisTooLong);
+}
+
+}  // namespace
+}  // namespace brunzit
