@@ -5,6 +5,7 @@
 
 #include "calc/stages.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -161,19 +162,54 @@ long double RaisePower(long double base, long double exponent, std::int32_t& err
     error = EvaluationNoRealResult;
     return 0;
   }
-  // A negative base: look for an angle E*pi*(1 + 2f) whose sine is about 0,
-  // which makes the complex power real. Once |angle| passes 2*pi, give up.
-  for (long double f = 0;; f += 1) {
-    const long double angle = exponent * FullPi + exponent * (f * (2 * FullPi));
+  // A negative base: look for an angle E*pi + E*(f*2pi), f = 0, 1, 2 ...,
+  // whose sine is about 0, which makes the complex power real. The search
+  // gives up after the first angle beyond 2*pi.
+  if (std::isnan(exponent)) {
+    error = EvaluationNoRealResult;
+    return 0;
+  }
+  auto angleAt = [exponent](long double f) { return exponent * FullPi + exponent * (f * (2 * FullPi)); };
+  auto found = [&](long double f, long double& value) {
+    const long double angle = angleAt(f);
     const long double s = sine(angle);
-    if (s > -1e-5L && s < 1e-5L) {
-      const long double r = exponent * std::log(-base);
-      // Any later angle would give the same r, so an out-of-range r is final.
-      if (r > -88 && r < 88) return RoundToReal6(std::exp(r) * cosine(angle));
+    if (!(s > -1e-5L && s < 1e-5L)) return false;
+    const long double r = exponent * std::log(-base);
+    // Any later angle would give the same r, so an out-of-range r is final.
+    if (r > -88 && r < 88) {
+      value = RoundToReal6(std::exp(r) * cosine(angle));
+    } else {
       error = EvaluationOutOfRange;
-      return 0;
     }
-    if (!(std::fabs(angle) <= 2 * FullPi)) break;  // also ends on a NaN angle
+    return true;
+  };
+  long double value = 0;
+  if (std::fabs(exponent) >= 1e-3L) {
+    for (long double f = 0;; f += 1) {
+      if (found(f, value)) return value;
+      if (!(std::fabs(angleAt(f)) <= 2 * FullPi)) break;
+    }
+  } else {
+    // A small exponent would take up to 1/|E| steps. Once f = 0 misses,
+    // |E| > 1e-5/pi and each step moves the angle by more than 2e-5, so only
+    // the steps next to pi and 2*pi can come within 1e-5 of a multiple of pi:
+    // trying just those gives the same first hit as trying every step.
+    if (found(0, value)) return value;  // always so for |E| < 1e-5/pi
+    const long double e = std::fabs(exponent);
+    long double last = std::max(0.0L, std::floor((2 / e - 1) / 2) - 3);
+    for (int i = 0; i < 16 && std::fabs(angleAt(last)) <= 2 * FullPi; ++i) last += 1;
+    long double candidates[11] = {0};
+    int count = 1;
+    for (int k = 1; k <= 2; ++k) {
+      const long double centre = std::nearbyint((k / e - 1) / 2);
+      for (int d = -2; d <= 2; ++d) {
+        const long double f = centre + d;
+        if (f > candidates[count - 1] && f <= last) candidates[count++] = f;
+      }
+    }
+    for (int i = 1; i < count; ++i) {
+      if (found(candidates[i], value)) return value;
+    }
   }
   error = EvaluationNoRealResult;
   return 0;

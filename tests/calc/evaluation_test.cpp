@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 
 namespace brunzit {
@@ -206,6 +207,53 @@ TEST(Evaluation, RaisePowerOnItsOwn) {
       EXPECT_NEAR(static_cast<double>(value), static_cast<double>(row.value), 1e-9);
     }
   }
+}
+
+}  // namespace
+}  // namespace brunzit
+
+namespace brunzit {
+namespace {
+
+// The negative-base search tried step by step, as written, for comparison.
+long double stepByStepNegativePower(long double base, long double exponent, std::int32_t& error) {
+  const long double pi = 3.14159265358979323846264338327950288L;
+  error = EvaluationNoRealResult;
+  for (long double f = 0;; f += 1) {
+    const long double a = exponent * pi + exponent * (f * (2 * pi));
+    const long double s = std::fabs(a) >= 0x1p63L ? 0 : std::sin(a);
+    if (s > -1e-5L && s < 1e-5L) {
+      const long double r = exponent * std::log(-base);
+      if (r > -88 && r < 88) {
+        error = EvaluationOk;
+        return testing::round40(std::exp(r) * std::cos(a));
+      }
+      error = EvaluationOutOfRange;
+      return 0;
+    }
+    if (std::fabs(a) > 2 * pi) return 0;
+  }
+}
+
+TEST(Evaluation, NegativeBaseSearchSkipsOnlyHopelessSteps) {
+  std::mt19937_64 random(3);
+  int hits = 0;
+  for (int i = 0; i < 3000; ++i) {
+    // Small exponents, where the search is long, around the 1e-5/pi edge.
+    const long double exponent =
+        testing::round40(std::ldexp(static_cast<long double>(random() >> 11) / 0x1p53L + 0.5L,
+                                    -5 - static_cast<int>(random() % 14))) * ((random() & 1) ? 1 : -1);
+    const long double base = -static_cast<long double>(1 + random() % 50) / 4;
+    std::int32_t expectedError = 0, error = 0;
+    const long double expected = stepByStepNegativePower(base, exponent, expectedError);
+    const long double value = RaisePower(base, exponent, error);
+    ASSERT_EQ(error, expectedError) << static_cast<double>(exponent);
+    if (error == 0) {
+      ++hits;
+      ASSERT_EQ(value, expected) << static_cast<double>(exponent);
+    }
+  }
+  EXPECT_GT(hits, 100);
 }
 
 }  // namespace
