@@ -33,15 +33,23 @@ std::string upperCopy(std::string_view s)
 
 // First whole-word occurrence of upperKey at or after from, in a text already
 // turned to upper case (boundaries are not letters, so they survive that).
-std::size_t findWholeWord(const std::string& upperText, const std::string& upperKey, std::size_t from)
+// before, when given, stands for the character before position from: the
+// last character written in its place by a replacement (0: the text's start).
+std::size_t findWholeWord(const std::string& upperText, const std::string& upperKey, std::size_t from,
+                          const char* before = nullptr)
 {
     const std::size_t n = upperText.size();
     const std::size_t k = upperKey.size();
+    const std::size_t first = from;
     while (from <= n && n - from >= k) {
         const std::size_t p = upperText.find(upperKey, from);
         if (p == std::string::npos)
             return std::string::npos;
-        const bool startOk = p == 0 || isBoundary(upperText[p - 1]);
+        bool startOk;
+        if (p == first && before)
+            startOk = *before == 0 || isBoundary(*before);
+        else
+            startOk = p == 0 || isBoundary(upperText[p - 1]);
         const bool endOk = p + k == n || isBoundary(upperText[p + k]);
         if (startOk && endOk)
             return p;
@@ -54,10 +62,11 @@ std::size_t findWholeWord(const std::string& upperText, const std::string& upper
 // it is left out, so a huge replacement cannot exhaust memory.
 constexpr std::size_t kMaxTextBytes = 64u * 1024u * 1024u;
 
-// Every occurrence present now, left to right, each replaced once. For a key
-// without boundary characters this is the same as scanning again from the
-// start after each replacement: words around an inserted replacement stay
-// as they were, and the replacement's own words are those it had alone.
+// Every occurrence, left to right, each replaced once, resuming the scan
+// after each inserted text; built in one pass. For a key without boundary
+// characters this is the same as scanning again from the start after each
+// replacement: words around an inserted replacement stay as they were, and
+// the replacement's own words are those it had alone.
 void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionEntry& entry)
 {
     const std::size_t k = entry.upperKey.size();
@@ -76,7 +85,8 @@ void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionE
         out += entry.replacement;
         upperOut += entry.upperReplacement;
         copied = p + k;
-        p = findWholeWord(upperText, entry.upperKey, copied);
+        const char before = upperOut.empty() ? '\0' : upperOut.back();
+        p = findWholeWord(upperText, entry.upperKey, copied, &before);
     }
     out.append(text, copied, std::string::npos);
     upperOut.append(upperText, copied, std::string::npos);
@@ -84,27 +94,34 @@ void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionE
     upperText.swap(upperOut);
 }
 
-// Scanning again after each replacement, as many as budget allows. Returns
-// false when the budget ran out. fromStart: resume just before the change
-// (the same result as scanning from the very start: no match lay before p,
-// and none ending before the changed text can have appeared); otherwise
-// resume after the inserted text.
-bool replaceInPlace(std::string& text, std::string& upperText, const ExceptionEntry& entry, bool fromStart,
-                    std::size_t budget, std::size_t sizeBudget)
+// What the exact scan may spend before an entry is taken to run for ever.
+struct Budget {
+    std::size_t replacements;
+    std::size_t textSize;
+    std::size_t bytesMoved;  // the cost of the replacements, roughly
+};
+
+// Scanning again from the start after each replacement, within the budget.
+// Resumes just before the change instead of at the very start: no match lay
+// before p, and none ending before the changed text can have appeared, so
+// the result is the same. Returns false when the budget ran out.
+bool replaceRestarting(std::string& text, std::string& upperText, const ExceptionEntry& entry, const Budget& budget)
 {
     const std::size_t k = entry.upperKey.size();
     std::size_t from = 0;
+    std::size_t moved = 0;
     for (std::size_t steps = 0;; ++steps) {
         const std::size_t p = findWholeWord(upperText, entry.upperKey, from);
         if (p == std::string::npos)
             return true;
-        if (steps >= budget || text.size() > sizeBudget)
+        if (steps >= budget.replacements || text.size() > budget.textSize || moved > budget.bytesMoved)
             return false;
         if (text.size() - k + entry.replacement.size() > kMaxTextBytes && entry.replacement.size() > k)
             return true;
         text.replace(p, k, entry.replacement);
         upperText.replace(p, k, entry.upperReplacement);
-        from = fromStart ? (p >= k ? p - k : 0) : p + entry.replacement.size();
+        moved += entry.replacement.size() == k ? k : text.size() - p;
+        from = p >= k ? p - k : 0;
     }
 }
 
@@ -123,15 +140,16 @@ void applyEntry(std::string& text, std::string& upperText, const ExceptionEntry&
     // each inserted text.
     const std::size_t n = text.size();
     const std::size_t r = entry.replacement.size();
-    const std::size_t budget = entry.selfContaining ? 1024 + 4 * n : 1000000 + 64 * n;
-    const std::size_t sizeBudget = entry.selfContaining ? 1024 + 4 * n + 4 * r : kMaxTextBytes;
+    const Budget budget = entry.selfContaining
+        ? Budget {1024 + 4 * n, 1024 + 4 * n + 4 * r, 32u * 1024u * 1024u}
+        : Budget {1000000 + 64 * n, kMaxTextBytes, static_cast<std::size_t>(-1)};
     const std::string originalText = text;
     const std::string originalUpper = upperText;
-    if (replaceInPlace(text, upperText, entry, true, budget, sizeBudget))
+    if (replaceRestarting(text, upperText, entry, budget))
         return;
     text = originalText;
     upperText = originalUpper;
-    replaceInPlace(text, upperText, entry, false, static_cast<std::size_t>(-1), kMaxTextBytes);
+    replaceEachOnce(text, upperText, entry);
 }
 
 void prepare(ExceptionEntry& entry)

@@ -20,10 +20,11 @@
 //   - a key holding a full stop, comma or semicolon can be rebuilt across the
 //     edges of its replacement ('a. ..a.a'); it is scanned again from the
 //     start up to a budget (when ReplacementReproducesKey: 1024 + 4n
-//     replacements and a text of 1024 + 4n + 4r characters, for a text of n
-//     and a replacement of r characters; otherwise a million and more), and
-//     when still replacing after that it is done again from the original
-//     text, resuming after each inserted text.
+//     replacements, a text of 1024 + 4n + 4r characters and about 32 MB of
+//     characters moved, for a text of n and a replacement of r characters;
+//     otherwise a million and more replacements), and when still replacing
+//     after that it is done again from the original text, resuming after
+//     each inserted text.
 // - No replacement makes a text longer than 64 MB; the occurrences that
 //   would are left as they are.
 
