@@ -27,7 +27,7 @@ public:
         const auto now = std::chrono::steady_clock::now();
         if (failedAt_ && now - *failedAt_ < RetryPause)
             return false;
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(sampleRate), 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(sampleRate), 1};
         const std::uint32_t bytesPerMs = static_cast<std::uint32_t>(sampleRate) * 2 / 1000;
         // A short server buffer keeps the start and the stop quick; playback
         // begins as soon as one 10 ms slice is there.
@@ -39,7 +39,7 @@ public:
         attr.fragsize = static_cast<std::uint32_t>(-1);
         int error = 0;
         stream_ = pa_simple_new(nullptr, clientName_.c_str(), PA_STREAM_PLAYBACK, nullptr, "speech",
-                                &spec, nullptr, &attr, &error);
+                                &format, nullptr, &attr, &error);
         if (stream_ == nullptr) {
             failedAt_ = now;
             return false;

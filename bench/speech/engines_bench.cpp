@@ -107,13 +107,13 @@ class Listener {
 public:
     bool start()
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, 22050, 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, 22050, 1};
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = 2 * 22050 * 2 / 1000;
         const char* monitor = std::getenv("BRUNZIT_MONITOR");
         stream_ = pa_simple_new(nullptr, "speech_bench", PA_STREAM_RECORD,
-                                monitor != nullptr ? monitor : "nullsink.monitor", "listen", &spec,
+                                monitor != nullptr ? monitor : "nullsink.monitor", "listen", &format,
                                 nullptr, &attr, nullptr);
         if (stream_ == nullptr)
             return false;
