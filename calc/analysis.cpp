@@ -175,6 +175,7 @@ std::int32_t CheckSlots(OperationList& list) {
       if (next == "+") {
         std::memmove(&list.Slots[i], &list.Slots[i + 1], sizeof(OperationSlot) * (list.Count - i - 1));
         --list.Count;
+        list.Slots[list.Count] = OperationSlot{};
         continue;
       }
       if (next == "-") {
@@ -194,8 +195,9 @@ std::int32_t CheckSlots(OperationList& list) {
 const OperationList& CurrentOperationList() { return engine.list; }
 
 void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag) {
+  // Slots beyond the last list's count are still clear.
+  for (int i = 0; i < engine.list.Count; ++i) engine.list.Slots[i] = OperationSlot{};
   engine.list.Count = 0;
-  for (OperationSlot& slot : engine.list.Slots) slot = OperationSlot{};
   engine.listReady = false;
   engine.plan.Ready = false;
   flag = 1;
@@ -232,6 +234,15 @@ void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, s
 }
 
 void Calcular(Real6 x, Real6& result, std::int32_t& error) {
+  if (engine.listReady && engine.list.Count > 0 && engine.plan.Ready) {
+    const double values[5] = {Real6ToDouble(x), 0, 0, 0, 0};
+    double value = 0;
+    if (RunPlan(engine.plan, values, value)) {
+      error = EvaluationOk;
+      result = DoubleToReal6(value);
+      return;
+    }
+  }
   CalcularXYZUV(x, Real6(), Real6(), Real6(), Real6(), result, error);
 }
 

@@ -51,13 +51,30 @@ inline bool plainValue(double v) {
   return (bits << 1) == 0 || (exponent - LowestPlainExponent <= HighestPlainExponent - LowestPlainExponent);
 }
 
-// Rounds a double result to 40 significant bits; `odd` collects ties and
-// values outside the plain range.
-inline double roundToReal6(double v, std::uint64_t& odd) {
+// The operation on extended reals, rounded as the reference rounds it.
+[[gnu::noinline]] double exactly(PlanOp op, double a, double b) {
+  const long double x = a, y = b;
+  long double v = 0;
+  switch (op) {
+    case PlanOp::Add: v = x + y; break;
+    case PlanOp::Subtract: v = x - y; break;
+    case PlanOp::Multiply: v = x * y; break;
+    default: v = x / y; break;
+  }
+  return static_cast<double>(RoundToReal6(v));
+}
+
+// Rounds the double result v of `a op b` to 40 significant bits; `odd`
+// collects values outside the plain range. A double result exactly halfway
+// between two Real6 values may hide bits it lost, so that rare case is
+// computed again on extended reals.
+inline double roundToReal6(double v, PlanOp op, double a, double b, std::uint64_t& odd) {
   std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
   const std::uint64_t exponent = (bits >> 52) & 0x7FF;
-  odd |= ((bits & 0x1FFF) == 0x1000);
   odd |= ((bits << 1) != 0) & (exponent - LowestPlainExponent > HighestPlainExponent - LowestPlainExponent);
+  if ((bits & 0x1FFF) == 0x1000) [[unlikely]] {
+    return std::isfinite(v) ? exactly(op, a, b) : v;
+  }
   bits = (bits + 0x1000) & ~std::uint64_t(0x1FFF);
   return std::bit_cast<double>(bits);
 }
@@ -69,10 +86,10 @@ double power(double base, double exponent, std::uint64_t& odd) {
   if (exponent == std::trunc(exponent) && exponent != 0 && std::fabs(exponent) < 100) {
     double product = 1.0;
     const int times = static_cast<int>(std::fabs(exponent));
-    for (int i = 0; i < times; ++i) product = roundToReal6(product * base, odd);
+    for (int i = 0; i < times; ++i) product = roundToReal6(product * base, PlanOp::Multiply, product, base, odd);
     if (exponent > 0) return product;
     odd |= !(product > SafeDivisor);
-    return 1.0 / product;
+    return roundToReal6(1.0 / product, PlanOp::Divide, 1.0, product, odd);
   }
   // After a flagged step the values are garbage; the reference takes over anyway.
   if (!std::isfinite(base) || !std::isfinite(exponent)) {
@@ -86,28 +103,6 @@ double power(double base, double exponent, std::uint64_t& odd) {
 }
 
 }  // namespace
-
-double Real6ToDouble(Real6 value) {
-  if (value.Bytes[0] == 0) return 0.0;
-  std::uint64_t fraction = 0;
-  std::memcpy(&fraction, value.Bytes + 1, 5);
-  const std::uint64_t sign = std::uint64_t(value.Bytes[5] >> 7) << 63;
-  fraction &= (std::uint64_t(1) << 39) - 1;
-  const std::uint64_t exponent = std::uint64_t(value.Bytes[0]) - 129 + 1023;
-  return std::bit_cast<double>(sign | (exponent << 52) | (fraction << 13));
-}
-
-Real6 DoubleToReal6(double v) {
-  Real6 out;
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-  if ((bits << 1) == 0) return out;
-  const std::uint64_t exponent = (bits >> 52) & 0x7FF;
-  const std::uint64_t fraction = (bits >> 13) & ((std::uint64_t(1) << 39) - 1);
-  out.Bytes[0] = static_cast<std::uint8_t>(exponent - 1023 + 129);
-  std::memcpy(out.Bytes + 1, &fraction, 5);
-  out.Bytes[5] = static_cast<std::uint8_t>((out.Bytes[5] & 0x7F) | ((bits >> 63) << 7));
-  return out;
-}
 
 bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
   plan.Ready = false;
@@ -131,6 +126,11 @@ bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
       s.kind = SymbolKind::Name;
     }
   }
+  const int firstTemporary = nextRegister;
+  auto isWholeConstant = [&](int reg) {
+    const double v = plan.Registers[reg];
+    return reg >= 5 && reg < firstTemporary && v == std::trunc(v) && v != 0 && std::fabs(v) < 100;
+  };
   auto emit = [&](PlanOp op, FunctionId function, int left, int right) -> int {
     if (plan.StepCount >= SlotCapacity || nextRegister >= PlanRegisterCapacity) return -1;
     plan.Steps[plan.StepCount++] = PlanStep{op, function, static_cast<std::uint16_t>(nextRegister),
@@ -160,7 +160,9 @@ bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
           }
           PlanOp op = PlanOp::Add;
           switch (s.name.Chars[0]) {
-            case '^': op = PlanOp::Power; break;
+            case '^':
+              op = isWholeConstant(symbols.items[k + 1].reg) ? PlanOp::PowerWhole : PlanOp::Power;
+              break;
             case '*': op = PlanOp::Multiply; break;
             case '/': op = PlanOp::Divide; break;
             case '+': op = PlanOp::Add; break;
@@ -210,22 +212,37 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
     const double b = r[step->Right];
     double v;
     switch (step->Op) {
-      case PlanOp::Add: v = a + b; break;
-      case PlanOp::Subtract: v = a - b; break;
-      case PlanOp::Multiply: v = a * b; break;
+      case PlanOp::Add: v = roundToReal6(a + b, PlanOp::Add, a, b, odd); break;
+      case PlanOp::Subtract: v = roundToReal6(a - b, PlanOp::Subtract, a, b, odd); break;
+      case PlanOp::Multiply: v = roundToReal6(a * b, PlanOp::Multiply, a, b, odd); break;
       case PlanOp::Divide:
         odd |= !(std::fabs(b) > SafeDivisor);
-        v = a / b;
+        v = roundToReal6(a / b, PlanOp::Divide, a, b, odd);
         break;
-      case PlanOp::Power: v = power(a, b, odd); break;
+      case PlanOp::PowerWhole: {
+        // The running product starts as 1 * a = a, exactly.
+        const int times = static_cast<int>(std::fabs(b));
+        v = a;
+        for (int k = 1; k < times; ++k) v = roundToReal6(v * a, PlanOp::Multiply, v, a, odd);
+        if (b < 0) {
+          odd |= !(v > SafeDivisor);
+          v = roundToReal6(1.0 / v, PlanOp::Divide, 1.0, v, odd);
+        }
+        odd |= !plainValue(v);
+        break;
+      }
+      case PlanOp::Power:
+        v = power(a, b, odd);
+        odd |= !plainValue(v);
+        break;
       default: {
         std::int32_t error = EvaluationOk;
         v = std::isfinite(a) ? static_cast<double>(ApplyFunction(step->Function, a, error)) : 0.0;
-        odd |= (error != EvaluationOk) | !std::isfinite(a);
+        odd |= (error != EvaluationOk) | !std::isfinite(a) | !plainValue(v);
         break;
       }
     }
-    r[step->Target] = roundToReal6(v, odd);
+    r[step->Target] = v;
   }
   result = r[plan.ResultRegister];
   return odd == 0;

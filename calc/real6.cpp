@@ -1,6 +1,7 @@
 #include "calc/dcalculs.h"
 #include "calc/stages.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -45,7 +46,9 @@ long double RoundToReal6(long double value) {
   std::uint64_t kept = parts.significand >> 24;
   const std::uint64_t dropped = parts.significand & 0xFFFFFF;
   if (dropped > 0x800000 || (dropped == 0x800000 && (kept & 1))) ++kept;
-  long double rounded = std::ldexp(static_cast<long double>(kept), parts.exponent - 39);
+  // kept * 2^(exponent - 39): both factors, and the product, are exact doubles here.
+  const double scale = std::bit_cast<double>(static_cast<std::uint64_t>(1023 + parts.exponent - 39) << 52);
+  long double rounded = static_cast<long double>(static_cast<double>(kept) * scale);
   if (rounded > LargestReal6) rounded = LargestReal6;
   return value < 0 ? -rounded : rounded;
 }
@@ -55,28 +58,12 @@ bool Real6::fits(long double value) {
 }
 
 Real6 Real6::fromLongDouble(long double value) {
-  Real6 out;
-  const long double rounded = RoundToReal6(value);
-  if (rounded == 0.0L) return out;
-  int exponent = 0;
-  const long double mantissa = std::frexp(std::fabs(rounded), &exponent);  // [0.5, 1)
-  // 1.f * 2^(e-129) with 1.f = 2 * mantissa
-  const std::uint64_t bits = static_cast<std::uint64_t>(std::ldexp(mantissa, 40)) - (std::uint64_t(1) << 39);
-  out.Bytes[0] = static_cast<std::uint8_t>(exponent - 1 + 129);
-  for (int i = 0; i < 5; ++i) out.Bytes[1 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-  out.Bytes[5] &= 0x7F;
-  if (rounded < 0) out.Bytes[5] |= 0x80;
-  return out;
+  // A rounded value is exactly a double.
+  return DoubleToReal6(static_cast<double>(RoundToReal6(value)));
 }
 
 long double Real6::toLongDouble() const {
-  if (Bytes[0] == 0) return 0.0L;
-  std::uint64_t fraction = 0;
-  for (int i = 0; i < 5; ++i) fraction |= std::uint64_t(Bytes[1 + i]) << (8 * i);
-  fraction &= (std::uint64_t(1) << 39) - 1;
-  const long double magnitude =
-      std::ldexp(static_cast<long double>(fraction | (std::uint64_t(1) << 39)), int(Bytes[0]) - 129 - 39);
-  return (Bytes[5] & 0x80) ? -magnitude : magnitude;
+  return Real6ToDouble(*this);
 }
 
 bool operator==(const Real6& a, const Real6& b) {

@@ -4,7 +4,9 @@
 
 #include "calc/dcalculs.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace brunzit {
@@ -14,8 +16,25 @@ long double RoundToReal6(long double value);
 
 // Real6 values have 40 significant bits and a small exponent range, so each
 // one is exactly a double; these convert without any rounding.
-double Real6ToDouble(Real6 value);
-Real6 DoubleToReal6(double exactReal6Value);
+inline double Real6ToDouble(Real6 value) {
+  std::uint64_t raw = 0;
+  std::memcpy(&raw, value.Bytes, 6);
+  const std::uint64_t exponent = raw & 0xFF;
+  const std::uint64_t sign = (raw >> 47) << 63;
+  const std::uint64_t fraction = (raw >> 8) & ((std::uint64_t(1) << 39) - 1);
+  const double v = std::bit_cast<double>(sign | ((exponent + 1023 - 129) << 52) | (fraction << 13));
+  return exponent == 0 ? 0.0 : v;
+}
+
+inline Real6 DoubleToReal6(double v) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+  const std::uint64_t exponent = ((bits >> 52) & 0x7FF) + 129 - 1023;
+  const std::uint64_t raw = (exponent & 0xFF) | (((bits >> 13) & ((std::uint64_t(1) << 39) - 1)) << 8) | ((bits >> 63) << 47);
+  Real6 out;
+  const std::uint64_t value = (bits << 1) == 0 ? 0 : raw;
+  std::memcpy(out.Bytes, &value, 6);
+  return out;
+}
 
 // ---- Preparation and analysis -------------------------------------------
 
@@ -82,7 +101,8 @@ long double ApplyFunction(FunctionId function, long double x, std::int32_t& erro
 // operation writes a fresh register, so a plan can run any number of times.
 inline constexpr int PlanRegisterCapacity = 5 + 2 * SlotCapacity + 8;
 
-enum class PlanOp : std::uint8_t { Add, Subtract, Multiply, Divide, Power, Function };
+// PowerWhole: "^" with a constant whole exponent, 0 < |E| < 100.
+enum class PlanOp : std::uint8_t { Add, Subtract, Multiply, Divide, Power, PowerWhole, Function };
 
 struct PlanStep {
   PlanOp Op;
