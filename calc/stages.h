@@ -41,6 +41,7 @@ inline Real6 DoubleToReal6(double v) {
 // Up to 202 characters enter the substitutions; "P" grows to 8 characters
 // and every pair may gain a "*", so 202 * 8 * 2 bounds the prepared text.
 inline constexpr int PreparedCapacity = 4096;
+static_assert(PreparedCapacity >= 202 * 8 * 2, "room for every substitution and implied sign");
 
 struct PreparedText {
   char Chars[PreparedCapacity];
@@ -100,6 +101,8 @@ long double ApplyFunction(FunctionId function, long double x, std::int32_t& erro
 // register operations. Constants and variables live in registers; every
 // operation writes a fresh register, so a plan can run any number of times.
 inline constexpr int PlanRegisterCapacity = 5 + 2 * SlotCapacity + 8;
+// Every number slot is a constant and every reduction writes one register.
+static_assert(PlanRegisterCapacity >= 5 + SlotCapacity + SlotCapacity, "a register for every constant and step");
 
 // PowerWhole: "^" with a constant whole exponent, 0 < |E| < 100.
 enum class PlanOp : std::uint8_t { Add, Subtract, Multiply, Divide, Power, PowerWhole, Function };
