@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -58,16 +59,23 @@ std::size_t findWholeWord(const std::string& upperText, const std::string& upper
     return std::string::npos;
 }
 
-// Texts longer than this are not made longer: a replacement that would pass
-// it is left out, so a huge replacement cannot exhaust memory.
+// A text is not made longer than 64 KB plus 16 times its length before the
+// dictionary ran, nor than 64 MB: a replacement that would pass that is left
+// out. Real entries stay far below; a huge replacement, or a chain of
+// entries that each multiply the text, cannot exhaust memory or time.
 constexpr std::size_t kMaxTextBytes = 64u * 1024u * 1024u;
+
+std::size_t growthLimit(std::size_t originalSize)
+{
+    return std::min(kMaxTextBytes, 64u * 1024u + 16u * std::min(originalSize, kMaxTextBytes));
+}
 
 // Every occurrence, left to right, each replaced once, resuming the scan
 // after each inserted text; built in one pass. For a key without boundary
 // characters this is the same as scanning again from the start after each
 // replacement: words around an inserted replacement stay as they were, and
 // the replacement's own words are those it had alone.
-void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionEntry& entry)
+void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionEntry& entry, std::size_t limit)
 {
     const std::size_t k = entry.upperKey.size();
     std::size_t p = findWholeWord(upperText, entry.upperKey, 0);
@@ -78,7 +86,7 @@ void replaceEachOnce(std::string& text, std::string& upperText, const ExceptionE
     std::size_t copied = 0;
     while (p != std::string::npos) {
         const std::size_t grown = out.size() + (p - copied) + entry.replacement.size() + (text.size() - p - k);
-        if (grown > kMaxTextBytes && grown > text.size())
+        if (grown > limit && grown > text.size())
             break;
         out.append(text, copied, p - copied);
         upperOut.append(upperText, copied, p - copied);
@@ -105,7 +113,8 @@ struct Budget {
 // Resumes just before the change instead of at the very start: no match lay
 // before p, and none ending before the changed text can have appeared, so
 // the result is the same. Returns false when the budget ran out.
-bool replaceRestarting(std::string& text, std::string& upperText, const ExceptionEntry& entry, const Budget& budget)
+bool replaceRestarting(std::string& text, std::string& upperText, const ExceptionEntry& entry, const Budget& budget,
+                       std::size_t limit)
 {
     const std::size_t k = entry.upperKey.size();
     std::size_t from = 0;
@@ -116,7 +125,7 @@ bool replaceRestarting(std::string& text, std::string& upperText, const Exceptio
             return true;
         if (steps >= budget.replacements || text.size() > budget.textSize || moved > budget.bytesMoved)
             return false;
-        if (text.size() - k + entry.replacement.size() > kMaxTextBytes && entry.replacement.size() > k)
+        if (text.size() - k + entry.replacement.size() > limit && entry.replacement.size() > k)
             return true;
         text.replace(p, k, entry.replacement);
         upperText.replace(p, k, entry.upperReplacement);
@@ -125,12 +134,12 @@ bool replaceRestarting(std::string& text, std::string& upperText, const Exceptio
     }
 }
 
-void applyEntry(std::string& text, std::string& upperText, const ExceptionEntry& entry)
+void applyEntry(std::string& text, std::string& upperText, const ExceptionEntry& entry, std::size_t limit)
 {
     if (entry.upperKey.empty())
         return;
     if (!entry.keyHasBoundary) {
-        replaceEachOnce(text, upperText, entry);
+        replaceEachOnce(text, upperText, entry, limit);
         return;
     }
     // A key holding full stops, commas or semicolons can be rebuilt across
@@ -142,14 +151,14 @@ void applyEntry(std::string& text, std::string& upperText, const ExceptionEntry&
     const std::size_t r = entry.replacement.size();
     const Budget budget = entry.selfContaining
         ? Budget {1024 + 4 * n, 1024 + 4 * n + 4 * r, 32u * 1024u * 1024u}
-        : Budget {1000000 + 64 * n, kMaxTextBytes, static_cast<std::size_t>(-1)};
+        : Budget {1000000 + 64 * n, limit, static_cast<std::size_t>(-1)};
     const std::string originalText = text;
     const std::string originalUpper = upperText;
-    if (replaceRestarting(text, upperText, entry, budget))
+    if (replaceRestarting(text, upperText, entry, budget, limit))
         return;
     text = originalText;
     upperText = originalUpper;
-    replaceEachOnce(text, upperText, entry);
+    replaceEachOnce(text, upperText, entry, limit);
 }
 
 void prepare(ExceptionEntry& entry)
@@ -219,7 +228,7 @@ void ReplaceWholeWord(std::string& text, const std::string& key, const std::stri
     entry.replacement = replacement;
     prepare(entry);
     std::string upperText = upperCopy(text);
-    applyEntry(text, upperText, entry);
+    applyEntry(text, upperText, entry, growthLimit(text.size()));
 }
 
 bool ExceptionDictionary::parseLine(std::string_view line, ExceptionEntry& entry)
@@ -306,10 +315,11 @@ void ExceptionDictionary::ApplyExceptions(std::string& text) const
     if (entries_.empty() || text.empty())
         return;
     std::string upperText = upperCopy(text);
+    const std::size_t limit = growthLimit(text.size());
     for (const ExceptionEntry& entry : entries_) {
         if (entry.key.empty() || entry.replacement.empty())
             continue;
-        applyEntry(text, upperText, entry);
+        applyEntry(text, upperText, entry, limit);
     }
 }
 

@@ -25,8 +25,10 @@
 //     otherwise a million and more replacements), and when still replacing
 //     after that it is done again from the original text, resuming after
 //     each inserted text.
-// - No replacement makes a text longer than 64 MB; the occurrences that
-//   would are left as they are.
+// - No replacement makes a text longer than 64 KB plus 16 times its length
+//   before the dictionary ran (and never longer than 64 MB); the occurrences
+//   that would are left as they are. So a huge replacement, or a chain of
+//   entries that each multiply the text, cannot exhaust memory or time.
 
 #include <cstddef>
 #include <string>

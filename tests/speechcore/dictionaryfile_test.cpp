@@ -86,18 +86,30 @@ TEST_F(DictionaryFile, TenMegabyteLineLoads)
     EXPECT_EQ(text, "senyor x");
 }
 
-TEST_F(DictionaryFile, HugeReplacementCannotExhaustMemory)
+TEST_F(DictionaryFile, ReplacementsCannotGrowTheTextWithoutBound)
 {
+    // A text of 200 characters may grow to 64 KB + 16 * 200.
+    const std::size_t limit = 64 * 1024 + 16 * 200;
     ExceptionDictionary dictionary;
-    ASSERT_EQ(dictionary.loadFromBytes("a " + std::string(8 * 1024 * 1024, 'y')), 1u);
+    ASSERT_EQ(dictionary.loadFromBytes("a " + std::string(999, 'y') + "\n. ..\n"), 2u);
     std::string text;
     for (int i = 0; i < 100; ++i)
         text += "a ";
     dictionary.ApplyExceptions(text);
-    EXPECT_LE(text.size(), 64u * 1024 * 1024);
-    EXPECT_GT(text.size(), 8u * 1024 * 1024);
-}
+    EXPECT_LE(text.size(), limit);
+    EXPECT_GT(text.size(), limit - 1000);  // it grew as far as it could
+    EXPECT_EQ(text.find('.'), std::string::npos);
 
+    // Entries that each double the text stop at the same limit.
+    std::string chain;
+    for (int i = 0; i < 40; ++i)
+        chain += ". ..\n";
+    ASSERT_EQ(dictionary.loadFromBytes(chain), 40u);
+    std::string dots = std::string(100, '.') + std::string(100, 'x');
+    dictionary.ApplyExceptions(dots);
+    EXPECT_LE(dots.size(), limit);
+    EXPECT_GT(dots.size(), limit / 2);
+}
 
 TEST_F(DictionaryFile, FilesThatAreNoDictionary)
 {
