@@ -215,18 +215,21 @@ void DocumentCommands::SetStandardDialogs() {
     };
     dialogs_.chooseFileToOpen = [this] {
         if (!openDialog_) {
-            openDialog_ = makeFileDialog(window_, QStringLiteral("Obrir"), QFileDialog::AcceptOpen);
-            openDialog_->setFileMode(QFileDialog::ExistingFile);
+            QFileDialog* const own = makeFileDialog(window_, QStringLiteral("Obrir"), QFileDialog::AcceptOpen);
+            own->setFileMode(QFileDialog::ExistingFile);
+            openDialog_ = [own] { return own; };
         }
-        return runFileDialog(openDialog_);
+        return runFileDialog(openDialog_());
     };
     dialogs_.chooseFileToSave = [this] {
         if (!saveDialog_) {
-            saveDialog_ = makeFileDialog(window_, QStringLiteral("Salvar"), QFileDialog::AcceptSave);
-            // The command asks its own question about an existing file.
-            saveDialog_->setOption(QFileDialog::DontConfirmOverwrite, true);
+            QFileDialog* const own = makeFileDialog(window_, QStringLiteral("Salvar"), QFileDialog::AcceptSave);
+            saveDialog_ = [own] { return own; };
         }
-        return runFileDialog(saveDialog_);
+        QFileDialog* const dialog = saveDialog_();
+        // The command asks its own question about an existing file.
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+        return runFileDialog(dialog);
     };
     dialogs_.confirmPrint = [this](QPrinter& printer) {
         if (!printDialog_) {
@@ -240,11 +243,9 @@ void DocumentCommands::SetStandardDialogs() {
     };
 }
 
-void DocumentCommands::UseFileDialogs(QFileDialog* openDialog, QFileDialog* saveDialog) {
-    openDialog_ = openDialog;
-    saveDialog_ = saveDialog;
-    if (saveDialog_)
-        saveDialog_->setOption(QFileDialog::DontConfirmOverwrite, true);
+void DocumentCommands::UseFileDialogs(FileDialogSource openDialog, FileDialogSource saveDialog) {
+    openDialog_ = std::move(openDialog);
+    saveDialog_ = std::move(saveDialog);
 }
 
 void DocumentCommands::SetApplicationTitle(const QString& title) {

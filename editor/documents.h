@@ -60,11 +60,12 @@ class DocumentCommands : public QObject {
 public:
     // window gets the caption and parents the dialogs. The commands start
     // with message boxes and dialogs of their own; UseFileDialogs puts the
-    // window's file dialogs in their place.
+    // window's file dialogs in their place, each asked for when first needed.
     DocumentCommands(QPlainTextEdit* editor, QWidget* window, QObject* parent = nullptr);
     ~DocumentCommands() override;
 
-    void UseFileDialogs(QFileDialog* openDialog, QFileDialog* saveDialog);
+    using FileDialogSource = std::function<QFileDialog*()>;
+    void UseFileDialogs(FileDialogSource openDialog, FileDialogSource saveDialog);
     DocumentDialogs& Dialogs() { return dialogs_; }
     // Made when first needed.
     QPrintDialog* PrintDialog() const { return printDialog_; }
@@ -112,8 +113,8 @@ private:
     TextEncoding encoding_ = TextEncoding::Windows1252;
     bool loading_ = false;
     bool byteOrderMark_ = false;
-    QFileDialog* openDialog_ = nullptr;
-    QFileDialog* saveDialog_ = nullptr;
+    FileDialogSource openDialog_;
+    FileDialogSource saveDialog_;
     QPrintDialog* printDialog_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
 };

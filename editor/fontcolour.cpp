@@ -116,6 +116,14 @@ bool runFontDialog(QFontDialog* dialog) {
     return true;
 }
 
+bool runFontDialog(QFontDialog* dialog, FontChoice& choice) {
+    setFontChoice(dialog, choice);
+    if (!runFontDialog(dialog))
+        return false;
+    choice = fontChoiceOf(dialog);
+    return true;
+}
+
 void applyFontChoice(QWidget* widget, const FontChoice& choice) {
     widget->setFont(choice.font);
     setTextColour(widget, colourOf(choice.colour, QGuiApplication::palette()));

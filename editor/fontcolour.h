@@ -46,6 +46,9 @@ void setFontChoice(QFontDialog* dialog, const FontChoice& choice);
 // Shows the dialog modally, starting from its stored choice. Returns true and
 // keeps the new choice when the user confirms; a cancel keeps the old one.
 bool runFontDialog(QFontDialog* dialog);
+// The same for a choice kept outside the dialog: the dialog starts from
+// choice, and a confirmed choice replaces it.
+bool runFontDialog(QFontDialog* dialog, FontChoice& choice);
 
 // Gives a widget the font and the text colour of a choice.
 void applyFontChoice(QWidget* widget, const FontChoice& choice);

@@ -43,19 +43,14 @@ TFormLletra::TFormLletra(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Win
     LabelLletra->setAlignment(Qt::AlignCenter);
     LabelLletra->setToolTip(fromCp1252("Clicar aqu\xED per canviar la font d'aquesta lletra"));
     LabelLletra->setCursor(Qt::PointingHandCursor);
-    const brunzit::FontChoice letter = brunzit::initialLetterFont();
-    LabelLletra->setFont(letter.font);
-    brunzit::setTextColour(LabelLletra, brunzit::colourOf(letter.colour, palette()));
+    FontLletra = brunzit::initialLetterFont();
+    LabelLletra->setFont(FontLletra.font);
+    brunzit::setTextColour(LabelLletra, brunzit::colourOf(FontLletra.colour, palette()));
     LabelLletra->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(LabelLletra);
-
-    FontDialogLletra = new QFontDialog(this);
-    FontDialogLletra->setObjectName(QStringLiteral("FontDialogLletra"));
-    FontDialogLletra->setAccessibleName(QStringLiteral("FontDialogLletra"));
-    brunzit::prepareFontDialog(FontDialogLletra, letter);
 
     resize(OuterSize);
     CentreOnScreen();
@@ -72,8 +67,18 @@ void TFormLletra::ShowText(const QString& text) {
 }
 
 void TFormLletra::ApplyLetterFont(const brunzit::FontChoice& choice) {
-    brunzit::setFontChoice(FontDialogLletra, choice);
+    FontLletra = choice;
     brunzit::applyFontChoice(LabelLletra, choice);
+}
+
+QFontDialog* TFormLletra::FontDialogLletraInstance() {
+    if (!fontDialogLletra_) {
+        fontDialogLletra_ = new QFontDialog(this);
+        fontDialogLletra_->setObjectName(QStringLiteral("FontDialogLletra"));
+        fontDialogLletra_->setAccessibleName(QStringLiteral("FontDialogLletra"));
+        brunzit::prepareFontDialog(fontDialogLletra_, FontLletra);
+    }
+    return fontDialogLletra_;
 }
 
 void TFormLletra::CentreOnScreen() {
@@ -124,8 +129,8 @@ bool TFormLletra::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFormLletra::LabelLletraClick() {
-    if (brunzit::runFontDialog(FontDialogLletra))
-        brunzit::applyFontChoice(LabelLletra, brunzit::fontChoiceOf(FontDialogLletra));
+    if (brunzit::runFontDialog(FontDialogLletraInstance(), FontLletra))
+        brunzit::applyFontChoice(LabelLletra, FontLletra);
     if (mainWindow_)
         brunzit::bringToFront(mainWindow_);
 }

@@ -4,11 +4,10 @@
 
 #include <QWidget>
 
+#include "editor/fontcolour.h"
+
 class QLabel;
 class QFontDialog;
-namespace brunzit {
-struct FontChoice;
-}
 
 class TFormLletra : public QWidget {
     Q_OBJECT
@@ -24,7 +23,11 @@ public:
     void ApplyLetterFont(const brunzit::FontChoice& choice);
 
     QLabel* LabelLletra = nullptr;
-    QFontDialog* FontDialogLletra = nullptr;
+    // The letter's font as its font dialog keeps it between uses and the
+    // settings file stores it.
+    brunzit::FontChoice FontLletra;
+    // Made when first used: building it takes too long for start-up.
+    QFontDialog* FontDialogLletraInstance();
 
 Q_SIGNALS:
     // Closed by its title bar: the main window unticks its option.
@@ -39,5 +42,6 @@ private:
     void LabelLletraClick();
     void CentreOnScreen();
     QWidget* mainWindow_ = nullptr;
+    QFontDialog* fontDialogLletra_ = nullptr;
     bool outerSizeFitted_ = false;
 };

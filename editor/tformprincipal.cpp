@@ -56,7 +56,6 @@ TFormPrincipal::TFormPrincipal(QWidget* parent) : QMainWindow(parent)
     CreateEditor();
     CreateKeyboard();
     CreateMenus();
-    CreateDialogs();
     CreateDocuments();
     CreateMouseClickControl();
 
@@ -84,11 +83,8 @@ void TFormPrincipal::FormCreate()
     SilentClear = false;
     HookActive = false;
     InItems = true;
-    // The dialog holds the editor's font (and colour) from now on.
-    brunzit::prepareFontDialog(FontDialogEditor, brunzit::initialEditorFont());
-    const QString programFolder = QString::fromStdString(brunzit::executableFolder());
-    OpenDialog->setDirectory(programFolder);
-    SaveDialog->setDirectory(programFolder);
+    // The font dialog's choice: the editor's font (and colour) from now on.
+    FontEditor = brunzit::initialEditorFont();
     SetDocumentName("Sense nom");
 }
 
@@ -142,6 +138,13 @@ void TFormPrincipal::CreateKeyboard()
         {&U, &V, &W, &ICS, &YGREGA, &Z, &mes, &menys, &per, &dividid, &igual, &Calcular},
         {&zero, &un, &dos, &tres, &quatre, &cinc, &sis, &siete, &vuit, &nou, &espai, &Imprimir},
     };
+    // One font shared by all 48 keys: each font of its own would be matched
+    // against the font database again.
+    QFont keyFont(QStringLiteral("Arial"));
+    keyFont.setPixelSize(kKeyFontPixels);
+    keyFont.setBold(true);
+    QFont wordKeyFont = keyFont;
+    wordKeyFont.setPixelSize(kWordKeyFontPixels);
     for (int row = 0; row < brunzit::GridRows; ++row) {
         for (int col = 0; col < brunzit::GridColumns; ++col) {
             const brunzit::GridCell& cell = *brunzit::GridCellAt(col, row);
@@ -152,10 +155,7 @@ void TFormPrincipal::CreateKeyboard()
                              brunzit::GridKeyHeight);
             key->setAlignment(Qt::AlignCenter);
             key->setAutoFillBackground(true);
-            QFont font(QStringLiteral("Arial"));
-            font.setPixelSize(brunzit::IsWordKey(cell) ? kWordKeyFontPixels : kKeyFontPixels);
-            font.setBold(true);
-            key->setFont(font);
+            key->setFont(brunzit::IsWordKey(cell) ? wordKeyFont : keyFont);
             QPalette palette = key->palette();
             palette.setColor(QPalette::Window, Qt::white);
             palette.setColor(QPalette::WindowText, Qt::black);
@@ -171,25 +171,48 @@ void TFormPrincipal::CreateKeyboard()
     ColourKey(CurrentKey, true);
 }
 
-void TFormPrincipal::CreateDialogs()
+QFontDialog* TFormPrincipal::FontDialogEditorInstance()
 {
-    FontDialogEditor = new QFontDialog(this);
-    FontDialogEditor->setObjectName(QStringLiteral("FontDialogEditor"));
-    FontDialogEditor->setAccessibleName(QStringLiteral("Font de l'editor"));
+    if (!fontDialogEditor_) {
+        fontDialogEditor_ = new QFontDialog(this);
+        fontDialogEditor_->setObjectName(QStringLiteral("FontDialogEditor"));
+        fontDialogEditor_->setAccessibleName(QStringLiteral("Font de l'editor"));
+        brunzit::prepareFontDialog(fontDialogEditor_, FontEditor);
+    }
+    return fontDialogEditor_;
+}
 
-    const QString filter = QStringLiteral("Text Files (*.txt)");
-    OpenDialog = new QFileDialog(this, QStringLiteral("Obrir"), QString(), filter);
-    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
-    OpenDialog->setAccessibleName(QStringLiteral("Obrir"));
-    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog->setDefaultSuffix(QStringLiteral("txt"));
+namespace {
 
-    SaveDialog = new QFileDialog(this, QStringLiteral("Salvar"), QString(), filter);
-    SaveDialog->setObjectName(QStringLiteral("SaveDialog"));
-    SaveDialog->setAccessibleName(QStringLiteral("Salvar"));
-    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setDefaultSuffix(QStringLiteral("txt"));
+QFileDialog* makeTextFileDialog(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode)
+{
+    auto* dialog = new QFileDialog(parent, title, QString::fromStdString(brunzit::executableFolder()),
+                                   QStringLiteral("Text Files (*.txt)"));
+    dialog->setAccessibleName(title);
+    dialog->setAcceptMode(mode);
+    dialog->setDefaultSuffix(QStringLiteral("txt"));
+    return dialog;
+}
+
+}  // namespace
+
+QFileDialog* TFormPrincipal::OpenDialogInstance()
+{
+    if (!openDialog_) {
+        openDialog_ = makeTextFileDialog(this, QStringLiteral("Obrir"), QFileDialog::AcceptOpen);
+        openDialog_->setObjectName(QStringLiteral("OpenDialog"));
+        openDialog_->setFileMode(QFileDialog::ExistingFile);
+    }
+    return openDialog_;
+}
+
+QFileDialog* TFormPrincipal::SaveDialogInstance()
+{
+    if (!saveDialog_) {
+        saveDialog_ = makeTextFileDialog(this, QStringLiteral("Salvar"), QFileDialog::AcceptSave);
+        saveDialog_->setObjectName(QStringLiteral("SaveDialog"));
+    }
+    return saveDialog_;
 }
 
 void TFormPrincipal::SetCompanions(QDialog* aboutBox, TFormLletra* formLletra, QDialog* speechWindow,

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/fontcolour.h"
+
 class QAction;
 class QActionGroup;
 class QDialog;
@@ -132,10 +134,16 @@ public:
     QPlainTextEdit* Editor = nullptr;
     QWidget* PanelLletres = nullptr;
     QTimer* TimerMouseHook = nullptr;
-    QFontDialog* FontDialogEditor = nullptr;
-    QFileDialog* OpenDialog = nullptr;
-    QFileDialog* SaveDialog = nullptr;
     QPrintDialog* PrintDialog = nullptr;  // made by the documents area when first needed
+
+    // The editor's font as its font dialog keeps it between uses and the
+    // settings file stores it.
+    brunzit::FontChoice FontEditor;
+    // The dialogs are made when first used: building one takes tens to
+    // hundreds of milliseconds, too long to spend while the program starts.
+    QFontDialog* FontDialogEditorInstance();
+    QFileDialog* OpenDialogInstance();
+    QFileDialog* SaveDialogInstance();
 
     // The keys of the grid keyboard, named after their sign.
     QLabel *A = nullptr, *B = nullptr, *C = nullptr, *D = nullptr, *E = nullptr, *F = nullptr;
@@ -193,7 +201,6 @@ private:
     void CreateEditor();
     void CreateKeyboard();
     void CreateMenus();
-    void CreateDialogs();
     void CreateDocuments();
     void CreateMouseClickControl();
     void SetCaptions(bool catalan);
@@ -232,6 +239,9 @@ private:
     brunzit::TextSpeaker* speaker_ = nullptr;
 
     brunzit::DocumentCommands* documents_ = nullptr;
+    QFontDialog* fontDialogEditor_ = nullptr;
+    QFileDialog* openDialog_ = nullptr;
+    QFileDialog* saveDialog_ = nullptr;
     // The scanning blocks as mouse-click control steps through them.
     std::vector<std::vector<std::string>> scanBlockList_;
 };

@@ -63,8 +63,8 @@ void TFormPrincipal::LoadSettings()
     if (stored.fontLletra && formLletra_)
         formLletra_->ApplyLetterFont(*stored.fontLletra);
     if (stored.fontEditor) {
-        brunzit::setFontChoice(FontDialogEditor, *stored.fontEditor);
-        brunzit::applyFontChoice(Editor, *stored.fontEditor);
+        FontEditor = *stored.fontEditor;
+        brunzit::applyFontChoice(Editor, FontEditor);
     }
     if (options.darkColours)
         MenuFonsNegreClick();
@@ -82,10 +82,8 @@ void TFormPrincipal::SaveSettings()
     options.speakTyped = MenuLlegirlalletraquesescriu->isChecked();
     options.speakCurrent = MenuLlegirlalletraactual->isChecked();
     options.cursorControl = MenuControldelcursoriReturnpercontrolarelteclat->isChecked();
-    const brunzit::FontChoice letter = formLletra_ && formLletra_->FontDialogLletra
-                                           ? brunzit::fontChoiceOf(formLletra_->FontDialogLletra)
-                                           : brunzit::initialLetterFont();
-    brunzit::SettingsFile().Save(options, letter, brunzit::fontChoiceOf(FontDialogEditor));
+    const brunzit::FontChoice letter = formLletra_ ? formLletra_->FontLletra : brunzit::initialLetterFont();
+    brunzit::SettingsFile().Save(options, letter, FontEditor);
 }
 
 void TFormPrincipal::closeEvent(QCloseEvent* event)
@@ -181,7 +179,7 @@ void TFormPrincipal::CreateDocuments()
 {
     documents_ = new brunzit::DocumentCommands(Editor, this, this);
     documents_->setObjectName(QStringLiteral("Documents"));
-    documents_->UseFileDialogs(OpenDialog, SaveDialog);
+    documents_->UseFileDialogs([this] { return OpenDialogInstance(); }, [this] { return SaveDialogInstance(); });
     connect(documents_, &brunzit::DocumentCommands::DocumentNameChanged, this,
             [this](const QString& name) { DocumentName = fromQt(name); });
     DocumentName = fromQt(documents_->DocumentName());
@@ -191,8 +189,8 @@ void TFormPrincipal::CreateDocuments()
 
 void TFormPrincipal::MenuCanviarLaFontDelEditorClick()
 {
-    if (brunzit::runFontDialog(FontDialogEditor))
-        brunzit::applyFontChoice(Editor, brunzit::fontChoiceOf(FontDialogEditor));
+    if (brunzit::runFontDialog(FontDialogEditorInstance(), FontEditor))
+        brunzit::applyFontChoice(Editor, FontEditor);
 }
 
 void TFormPrincipal::MenuFonsNegreClick()

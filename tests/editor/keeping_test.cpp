@@ -226,7 +226,7 @@ TEST_F(KeepingTest, RestartRestoresLanguageOptionsFontsAndScheme)
     editorFont.setPixelSize(20);
     editorFont.setItalic(true);
     const FontChoice editorChoice{editorFont, 0x00FFFFFF, 0};
-    setFontChoice(form->FontDialogEditor, editorChoice);
+    form->FontEditor = editorChoice;
     applyFontChoice(form->Editor, editorChoice);
     QFont letterFont(QStringLiteral("Symbol"));
     letterFont.setPixelSize(100);
@@ -252,13 +252,17 @@ TEST_F(KeepingTest, RestartRestoresLanguageOptionsFontsAndScheme)
         EXPECT_EQ(f.Editor->font().pixelSize(), 20);
         EXPECT_TRUE(f.Editor->font().italic());
         EXPECT_FALSE(f.Editor->font().bold()) << "stored not bold, though the first font is";
-        const FontChoice letter = fontChoiceOf(second.lletra->FontDialogLletra);
+        const FontChoice letter = second.lletra->FontLletra;
         EXPECT_EQ(letter.font.family(), QStringLiteral("Symbol"));
         EXPECT_EQ(letter.font.pixelSize(), 100);
         EXPECT_TRUE(letter.font.underline());
         EXPECT_EQ(letter.colour, 255);
         EXPECT_EQ(letter.charset, 2);
         EXPECT_EQ(second.lletra->LabelLletra->font().pixelSize(), 100);
+        // The dialogs, made after the settings were read, start from them.
+        EXPECT_EQ(fontChoiceOf(f.FontDialogEditorInstance()), f.FontEditor);
+        EXPECT_EQ(f.FontEditor.font.family(), QStringLiteral("Courier"));
+        EXPECT_EQ(fontChoiceOf(second.lletra->FontDialogLletraInstance()), letter);
         f.close();
     }
     EXPECT_EQ(FileText(), closedFirst) << "a run without changes writes back what it read";
@@ -344,15 +348,17 @@ TEST_F(KeepingTest, EditorFontCommandAppliesOnlyAConfirmedChoice)
 {
     for (const bool confirm : {false, true}) {
         SCOPED_TRACE(confirm ? "confirmed" : "cancelled");
-        QTimer::singleShot(0, form->FontDialogEditor, [this, confirm] {
+        QTimer::singleShot(0, form.get(), [this, confirm] {
+            QFontDialog* dialog = form->FontDialogEditorInstance();
+            ASSERT_TRUE(dialog->isVisible());
             QFont browsed(QStringLiteral("Courier"));
             browsed.setPixelSize(30);
-            form->FontDialogEditor->setCurrentFont(browsed);
-            confirm ? form->FontDialogEditor->accept() : form->FontDialogEditor->reject();
+            dialog->setCurrentFont(browsed);
+            confirm ? dialog->accept() : dialog->reject();
         });
         form->MenuCanviarLaFontDelEditor->trigger();  // returns once the dialog is closed
-        // The dialog stores what SaveSettings writes; the editor shows the same.
-        const QFont stored = fontChoiceOf(form->FontDialogEditor).font;
+        // The choice kept is what SaveSettings writes; the editor shows the same.
+        const QFont stored = form->FontEditor.font;
         EXPECT_EQ(form->Editor->font(), stored);
         EXPECT_EQ(stored == initialEditorFont().font, !confirm);
     }

@@ -2,12 +2,17 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
 
 #include "editor/saytext.h"
+#include "editor/documents.h"
 #include "platform/cp1252.h"
+#include "platform/paths.h"
 #include "windowfixture.h"
 
 namespace brunzit {
@@ -68,6 +73,74 @@ TEST_F(CompositionTest, KeysSitOnTheGridWithTheirFonts)
     EXPECT_TRUE(form->Editor->font().bold());
     EXPECT_TRUE(form->TimerMouseHook->isActive());
     EXPECT_EQ(form->TimerMouseHook->interval(), 100);
+}
+
+TEST_F(CompositionTest, DialogsAreMadeWhenFirstUsed)
+{
+    // None at creation: each costs start-up time.
+    EXPECT_TRUE(form->findChildren<QFileDialog*>().isEmpty());
+    EXPECT_TRUE(form->findChildren<QFontDialog*>().isEmpty());
+
+    struct Row {
+        const char* name;
+        QFileDialog* (TFormPrincipal::*instance)();
+        const char* title;
+        QFileDialog::AcceptMode mode;
+        QFileDialog::FileMode fileMode;
+    };
+    const Row rows[] = {
+        {"OpenDialog", &TFormPrincipal::OpenDialogInstance, "Obrir", QFileDialog::AcceptOpen,
+         QFileDialog::ExistingFile},
+        {"SaveDialog", &TFormPrincipal::SaveDialogInstance, "Salvar", QFileDialog::AcceptSave,
+         QFileDialog::AnyFile},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFileDialog* dialog = (form.get()->*row.instance)();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->objectName(), QString::fromLatin1(row.name));
+        EXPECT_EQ(dialog->windowTitle(), QString::fromLatin1(row.title));
+        EXPECT_EQ(dialog->accessibleName(), QString::fromLatin1(row.title));
+        EXPECT_EQ(dialog->acceptMode(), row.mode);
+        EXPECT_EQ(dialog->fileMode(), row.fileMode);
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Text Files (*.txt)")});
+        EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("txt"));
+        EXPECT_EQ(QDir(dialog->directory()).canonicalPath(),
+                  QDir(QString::fromStdString(executableFolder())).canonicalPath());
+        EXPECT_EQ(dialog->parent(), form.get());
+        EXPECT_EQ((form.get()->*row.instance)(), dialog) << "one dialog, kept between uses";
+    }
+
+    // The font dialog starts from the editor's font, whatever it was set to
+    // before the dialog was made.
+    QFont courier(QStringLiteral("Courier"));
+    courier.setPixelSize(22);
+    form->FontEditor = {courier, 0x0000FF, 0};
+    QFontDialog* font = form->FontDialogEditorInstance();
+    EXPECT_EQ(font->objectName(), QStringLiteral("FontDialogEditor"));
+    EXPECT_EQ(fontChoiceOf(font), form->FontEditor);
+    EXPECT_TRUE(font->testOption(QFontDialog::DontUseNativeDialog));
+    EXPECT_EQ(form->FontDialogEditorInstance(), font);
+}
+
+TEST_F(CompositionTest, DocumentCommandsUseTheWindowsFileDialogs)
+{
+    // The save dialog leaves the question about an existing file to the
+    // command; the open dialog is the window's own.
+    QTimer::singleShot(0, form.get(), [this] {
+        QFileDialog* dialog = form->SaveDialogInstance();
+        ASSERT_TRUE(dialog->isVisible());
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        dialog->reject();
+    });
+    EXPECT_TRUE(form->Documents()->Dialogs().chooseFileToSave().isEmpty());
+    QTimer::singleShot(0, form.get(), [this] {
+        QFileDialog* dialog = form->OpenDialogInstance();
+        ASSERT_TRUE(dialog->isVisible());
+        dialog->reject();
+    });
+    EXPECT_TRUE(form->Documents()->Dialogs().chooseFileToOpen().isEmpty());
+    EXPECT_EQ(form->findChildren<QFileDialog*>().size(), 2);
 }
 
 TEST_F(CompositionTest, KeyAtLooksUpACellAndLeavesTheKeyOutsideTheGrid)

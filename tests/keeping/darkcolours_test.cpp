@@ -80,9 +80,9 @@ TEST(DarkColours, MissingPiecesAreSkipped) {
 TEST(DarkColours, TheLetterDialogKeepsItsColour) {
     // The scheme's letter colour is not stored with the letter's font.
     Screen s;
-    const brunzit::FontChoice before = brunzit::fontChoiceOf(s.letterWindow.FontDialogLletra);
+    const brunzit::FontChoice before = s.letterWindow.FontLletra;
     brunzit::ApplyDarkColours(true, &s.letterWindow, &s.editor, s.keys, s.highlighted());
-    EXPECT_EQ(brunzit::fontChoiceOf(s.letterWindow.FontDialogLletra), before);
+    EXPECT_EQ(s.letterWindow.FontLletra, before);
 }
 
 }  // namespace

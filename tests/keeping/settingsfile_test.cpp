@@ -48,7 +48,7 @@ TEST(SettingsFile, FirstRunClosedWithoutChanges) {
     TFormLletra letterWindow;
     // The click poll writes its key from the first timer tick on.
     file.profile.write("BrunzitMouseHook", "CLIC", "0");
-    file.settings.Save(EditorOptions{}, brunzit::fontChoiceOf(letterWindow.FontDialogLletra),
+    file.settings.Save(EditorOptions{}, letterWindow.FontLletra,
                        brunzit::initialEditorFont());
     const std::vector<std::string> expected = {
         "[BrunzitMouseHook]",

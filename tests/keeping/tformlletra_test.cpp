@@ -23,12 +23,13 @@ void clickLetter(TFormLletra& window) {
 // Answers the font dialog that the next click opens.
 void answerFontDialog(TFormLletra& window, const QFont& font, bool confirm) {
     QTimer::singleShot(0, &window, [&window, font, confirm] {
-        ASSERT_TRUE(window.FontDialogLletra->isVisible());
-        window.FontDialogLletra->setCurrentFont(font);
+        QFontDialog* dialog = window.FontDialogLletraInstance();
+        ASSERT_TRUE(dialog->isVisible());
+        dialog->setCurrentFont(font);
         if (confirm)
-            window.FontDialogLletra->accept();
+            dialog->accept();
         else
-            window.FontDialogLletra->reject();
+            dialog->reject();
     });
 }
 
@@ -51,9 +52,14 @@ TEST(TFormLletra, StartsAsTheLargeLetterWindow) {
               QGuiApplication::palette().color(QPalette::WindowText));
     EXPECT_EQ(letter->toolTip(), QString::fromUtf16(u"Clicar aqu\u00ed per canviar la font d'aquesta lletra"));
 
-    // The dialog holds a copy of the letter's font, with the system colour.
-    EXPECT_EQ(brunzit::fontChoiceOf(window.FontDialogLletra), brunzit::initialLetterFont());
-    EXPECT_TRUE(window.FontDialogLletra->testOption(QFontDialog::DontUseNativeDialog));
+    // The dialog's choice is a copy of the letter's font, with the system
+    // colour; the dialog itself is made when first used, starting from it.
+    EXPECT_EQ(window.FontLletra, brunzit::initialLetterFont());
+    EXPECT_TRUE(window.findChildren<QFontDialog*>().isEmpty());
+    QFontDialog* dialog = window.FontDialogLletraInstance();
+    EXPECT_EQ(brunzit::fontChoiceOf(dialog), brunzit::initialLetterFont());
+    EXPECT_TRUE(dialog->testOption(QFontDialog::DontUseNativeDialog));
+    EXPECT_EQ(window.FontDialogLletraInstance(), dialog);
 }
 
 TEST(TFormLletra, ClosingHidesAndUnticks) {
@@ -112,10 +118,10 @@ TEST(TFormLletra, FontDialogConfirmedOrCancelled) {
             EXPECT_EQ(after.family(), family);
             EXPECT_TRUE(after.italic());
             EXPECT_EQ(after.pointSize(), 40);
-            EXPECT_EQ(brunzit::fontChoiceOf(window.FontDialogLletra).font.family(), family);
+            EXPECT_EQ(window.FontLletra.font.family(), family);
         } else {
             EXPECT_EQ(after, before);
-            EXPECT_EQ(brunzit::fontChoiceOf(window.FontDialogLletra), brunzit::initialLetterFont());
+            EXPECT_EQ(window.FontLletra, brunzit::initialLetterFont());
         }
         // Either way the main window gets the keyboard back.
         EXPECT_TRUE(QTest::qWaitForWindowActive(&mainWindow, 1000));
@@ -127,7 +133,7 @@ TEST(TFormLletra, ChosenColourReplacesTheSchemeColour) {
     brunzit::setTextColour(window.LabelLletra, Qt::white);  // as the dark scheme leaves it
     brunzit::FontChoice green = brunzit::initialLetterFont();
     green.colour = 0x00008000;
-    brunzit::setFontChoice(window.FontDialogLletra, green);
+    window.FontLletra = green;
     answerFontDialog(window, green.font, true);
     clickLetter(window);
     EXPECT_EQ(window.LabelLletra->palette().color(QPalette::WindowText), QColor(0, 128, 0));
