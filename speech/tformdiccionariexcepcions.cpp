@@ -21,6 +21,19 @@ TFormDiccionariExcepcions::TFormDiccionariExcepcions(QWidget* parent) : QWidget(
     setObjectName(QStringLiteral("FormDiccionariExcepcions"));
     setAccessibleName(QStringLiteral("Diccionari d'excepcions"));
 
+    dictionaryEnabled_ = false;
+    brunzit::OpenProgramIni();
+    if (brunzit::ReadIniString(kSection, kKeyInUse, "NO") == "SI") {
+        dictionaryFileName_ = brunzit::ReadIniString(kSection, kKeyFileName, "");
+        if (!dictionaryFileName_.empty())
+            LoadDictionary(dictionaryFileName_);
+    }
+}
+
+QFileDialog* TFormDiccionariExcepcions::openDialog()
+{
+    if (FormOpenDialogDiccionariExcepcions)
+        return FormOpenDialogDiccionariExcepcions;
     FormOpenDialogDiccionariExcepcions =
         new QFileDialog(this, QStringLiteral("TAMBORI - Obrir diccionari d'excepcions"));
     QFileDialog* dialog = FormOpenDialogDiccionariExcepcions;
@@ -34,13 +47,7 @@ TFormDiccionariExcepcions::TFormDiccionariExcepcions(QWidget* parent) : QWidget(
     dialog->setNameFilters({QStringLiteral("TXT (*.txt)"), QStringLiteral("Tot tipus de fitxers (*)")});
     dialog->setDirectory(QFile::decodeName(QByteArray::fromStdString(brunzit::executableFolder())));
 
-    dictionaryEnabled_ = false;
-    brunzit::OpenProgramIni();
-    if (brunzit::ReadIniString(kSection, kKeyInUse, "NO") == "SI") {
-        dictionaryFileName_ = brunzit::ReadIniString(kSection, kKeyFileName, "");
-        if (!dictionaryFileName_.empty())
-            LoadDictionary(dictionaryFileName_);
-    }
+    return dialog;
 }
 
 void TFormDiccionariExcepcions::ApplyExceptions(std::string& text) const
@@ -51,7 +58,7 @@ void TFormDiccionariExcepcions::ApplyExceptions(std::string& text) const
 
 bool TFormDiccionariExcepcions::ChooseDictionary()
 {
-    QFileDialog* dialog = FormOpenDialogDiccionariExcepcions;
+    QFileDialog* dialog = openDialog();
     // Centred across the screen, a third of the free height from its top.
     dialog->adjustSize();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {

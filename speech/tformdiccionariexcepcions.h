@@ -30,7 +30,8 @@ public:
     void SetDictionaryEnabled(bool enabled);
     // The file of the last successful load, or the one named in the settings.
     const std::string& DictionaryFileName() const { return dictionaryFileName_; }
-    QFileDialog* openDialog() const { return FormOpenDialogDiccionariExcepcions; }
+    // Made when first used: building it takes too long for start-up.
+    QFileDialog* openDialog();
 
     const brunzit::ExceptionDictionary& dictionary() const { return dictionary_; }
 

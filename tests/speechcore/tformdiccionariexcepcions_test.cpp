@@ -158,8 +158,11 @@ TEST_F(DictionaryHolder, SwitchingOnTakesALoadedTable)
 TEST_F(DictionaryHolder, OpenDialogAsTheUserSeesIt)
 {
     TFormDiccionariExcepcions holder;
+    // Made when first asked for, not at start-up.
+    EXPECT_TRUE(holder.findChildren<QFileDialog*>().isEmpty());
     QFileDialog* dialog = holder.openDialog();
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(holder.openDialog(), dialog);
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("TAMBORI - Obrir diccionari d'excepcions"));
     EXPECT_EQ(dialog->nameFilters(),
               QStringList({QStringLiteral("TXT (*.txt)"), QStringLiteral("Tot tipus de fitxers (*)")}));
