@@ -238,7 +238,7 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
       default: {
         std::int32_t error = EvaluationOk;
         v = std::isfinite(a) ? static_cast<double>(ApplyFunction(step->Function, a, error)) : 0.0;
-        odd |= (error != EvaluationOk) | !std::isfinite(a) | !plainValue(v);
+        odd |= (error != EvaluationOk) || !std::isfinite(a) || !plainValue(v);
         break;
       }
     }
