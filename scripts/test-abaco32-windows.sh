@@ -72,8 +72,13 @@ build_windows() {
   local flags=(-O2 -DNDEBUG -Wall -Wextra -msse2 -mfpmath=sse -I"$root")
   # One source for both builds: the library and its own build of the engine.
   $cross-gcc -std=gnu17 "${flags[@]}" -c -o "$build/trigonometry.o" "$root/calclib/trigonometry.c"
+  # The engine's sources, without the terminal calculator's program.
+  local engine=()
+  for source in "$root"/calc/*.cpp; do
+    [ "$(basename "$source")" = abaco.cpp ] || engine+=("$source")
+  done
   $cross-g++ -std=c++20 "${flags[@]}" -shared -static-libgcc -static-libstdc++ \
-    -o "$build/Abaco32.dll" "$root/calclib/abaco32.cpp" "$build/trigonometry.o" "$root"/calc/*.cpp \
+    -o "$build/Abaco32.dll" "$root/calclib/abaco32.cpp" "$build/trigonometry.o" "${engine[@]}" \
     "$root/calclib/Abaco32.def" -Wl,--kill-at
   $cross-gcc -std=c11 "${flags[@]}" -o "$build/abaco32_client.exe" \
     "$root/tests/calclib/abaco32_client.c" "$root/tests/calclib/randomexpressions.c"
