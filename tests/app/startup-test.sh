@@ -24,23 +24,36 @@ PROGRAM_PID=$!
 
 fail() { echo "FAIL: $*"; cat "$work/out.log"; exit 1; }
 
+# A key that closes a window would make a key sent to that window fail on its
+# release (the window is gone by then), so keys are typed through the XTest
+# extension into the window that has the focus, as a keyboard types them.
+press() {
+  local window=$1; shift
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  xdotool key "$@"
+}
+
 tts=$(wait_for_window "TTS - Projecte Remor 2016" 20 --onlyvisible) || fail "the speech window never appeared"
 if xdotool search --onlyvisible --name "^Sense nom - brunzit\$" >/dev/null 2>&1; then
   fail "the main window was shown before the speech window was closed"
 fi
 echo "speech window shown first: ok"
 
-xdotool key --window "$tts" Return
+press "$tts" Return
 main=$(wait_for_window "Sense nom - brunzit" 20 --onlyvisible) || fail "the main window never appeared"
 echo "main window titled 'Sense nom - brunzit': ok"
 
 grep -q "Numero sintetitzador=0" "$work/program/brunzit.ini" || fail "closing the speech window did not store the voice position"
 echo "voice position stored: ok"
 
-xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main" || true
-xdotool key --window "$main" alt+a
-sleep 0.3
-xdotool key --window "$main" t
+visible_windows() { xdotool search --onlyvisible --pid "$PROGRAM_PID" 2>/dev/null | wc -l; }
+before=$(visible_windows)
+press "$main" alt+a
+for _ in $(seq 1 100); do
+  [ "$(visible_windows)" -gt "$before" ] && break
+  sleep 0.05
+done
+xdotool key t  # into the open menu
 for _ in $(seq 1 100); do
   kill -0 "$PROGRAM_PID" 2>/dev/null || { echo "closing the main window ended the program: ok"; PROGRAM_PID=; exit 0; }
   sleep 0.1
