@@ -7,6 +7,8 @@
 
 #include "calc/stages.h"
 
+#include <bit>
+
 #include <cstring>
 
 namespace brunzit {
@@ -210,39 +212,40 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
   BuildPlan(engine.list, engine.plan);
 }
 
+namespace {
+
+// The plan's answer, or false when the reference must decide it.
+inline bool RunPlanOn(const Real6* const variables[5], Real6& result) {
+  double values[5];
+  for (unsigned used = engine.plan.UsedVariables; used != 0; used &= used - 1) {
+    const int i = std::countr_zero(used);
+    values[i] = Real6ToDouble(*variables[i]);
+  }
+  double value = 0;
+  if (!RunPlan(engine.plan, values, value)) return false;
+  result = DoubleToReal6(value);
+  return true;
+}
+
+}  // namespace
+
 void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, std::int32_t& error) {
-  error = EvaluationOk;
   if (!engine.listReady) {
     error = EvaluationListNotReady;
     return;
   }
+  error = EvaluationOk;
   if (engine.list.Count == 0) {
     result = Real6();
     return;
   }
-  if (engine.plan.Ready) {
-    const double values[5] = {Real6ToDouble(x), Real6ToDouble(y), Real6ToDouble(z), Real6ToDouble(u),
-                              Real6ToDouble(v)};
-    double value = 0;
-    if (RunPlan(engine.plan, values, value)) {
-      result = DoubleToReal6(value);
-      return;
-    }
-  }
-  const VariableValues variables{{x, y, z, u, v}};
-  EvaluateList(engine.list, variables, result, error);
+  const Real6* const variables[5] = {&x, &y, &z, &u, &v};
+  if (engine.plan.Ready && RunPlanOn(variables, result)) return;
+  const VariableValues values{{x, y, z, u, v}};
+  EvaluateList(engine.list, values, result, error);
 }
 
 void Calcular(Real6 x, Real6& result, std::int32_t& error) {
-  if (engine.listReady && engine.list.Count > 0 && engine.plan.Ready) {
-    const double values[5] = {Real6ToDouble(x), 0, 0, 0, 0};
-    double value = 0;
-    if (RunPlan(engine.plan, values, value)) {
-      error = EvaluationOk;
-      result = DoubleToReal6(value);
-      return;
-    }
-  }
   CalcularXYZUV(x, Real6(), Real6(), Real6(), Real6(), result, error);
 }
 

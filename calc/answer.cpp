@@ -22,9 +22,11 @@ std::string FormatResult(Real6 value, DecimalSign sign) {
   // Large values lose their fraction; large negative ones keep it.
   if (v > 100000) v = std::trunc(v);
   char text[128];
-  const std::int32_t whole = RoundClamped(v);
-  if (v == whole) {
-    const auto written = std::to_chars(text, text + sizeof text, whole);
+  // The same whole values RoundClamped finds, by a truncating conversion
+  // rather than the slower extended rounding: every Real6 value is a double.
+  const double exact = static_cast<double>(v);
+  if (std::fabs(exact) <= 2e9 && exact == static_cast<double>(static_cast<std::int32_t>(exact))) {
+    const auto written = std::to_chars(text, text + sizeof text, static_cast<std::int32_t>(exact));
     return std::string(text, written.ptr);
   }
   // Every Real6 value, and its whole part, is exactly a double.

@@ -11,8 +11,10 @@
 #include "calc/stages.h"
 
 #include <bit>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
+#include <math.h>
 
 namespace brunzit {
 
@@ -73,7 +75,20 @@ inline double roundToReal6(double v, PlanOp op, double a, double b, std::uint64_
   const std::uint64_t exponent = (bits >> 52) & 0x7FF;
   odd |= ((bits << 1) != 0) & (exponent - LowestPlainExponent > HighestPlainExponent - LowestPlainExponent);
   if ((bits & 0x1FFF) == 0x1000) [[unlikely]] {
-    return std::isfinite(v) ? exactly(op, a, b) : v;
+    if (!std::isfinite(v)) return v;
+    // A sum that lost nothing is a true tie, and the reference's extended sum
+    // is the same value: round half to even. Sums of close values, as in
+    // X^2+1 for X below 1, are exact and land on ties often.
+    if (op == PlanOp::Add || op == PlanOp::Subtract) {
+      const double y = op == PlanOp::Add ? b : -b;
+      const double back = v - a;
+      const double lost = (a - (v - back)) + (y - back);
+      if (lost == 0) {
+        if (bits & 0x2000) bits += 0x1000;
+        return std::bit_cast<double>(bits & ~std::uint64_t(0x1FFF));
+      }
+    }
+    return exactly(op, a, b);
   }
   bits = (bits + 0x1000) & ~std::uint64_t(0x1FFF);
   return std::bit_cast<double>(bits);
@@ -102,10 +117,109 @@ double power(double base, double exponent, std::uint64_t& odd) {
   return static_cast<double>(r);
 }
 
+// Library functions on doubles are within a few units in the last place of
+// the true value, and the reference's extended results within a small part
+// of one. Unless the double result lies this many units from a point halfway
+// between two Real6 values, both round to the same Real6.
+constexpr std::uint64_t FunctionMargin = 16;
+
+inline bool nearMidpoint(double v) {
+  const std::uint64_t low = std::bit_cast<std::uint64_t>(v) & 0x1FFF;
+  return low - (0x1000 - FunctionMargin) <= 2 * FunctionMargin;
+}
+
+inline double roundPlain(double v) {
+  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(v) + 0x1000) & ~std::uint64_t(0x1FFF));
+}
+
+[[gnu::noinline]] double exactFunction(FunctionId function, double x, std::uint64_t& odd) {
+  std::int32_t error = EvaluationOk;
+  const double v = static_cast<double>(ApplyFunction(function, x, error));
+  odd |= (error != EvaluationOk) || !plainValue(v);
+  return v;
+}
+
+// The degree functions turn degrees into radians on extended reals, as the
+// reference does, and evaluate at that argument split into two doubles:
+// f(hi + lo) = f(hi) + f'(hi) * lo. Kept to arguments where lo is tiny and
+// results far from 0, so the dropped terms stay far below a unit in the
+// last place.
+constexpr long double ShortPiExtended = 3.141593L;
+constexpr double LargestDegreeArgument = 0x1p20;
+constexpr double SmallestDegreeResult = 0x1p-20;
+
+#if defined(__GLIBC__)
+bool degreeFunction(FunctionId function, double x, double& v) {
+  const long double radians = x * (1.0L / 180.0L) * ShortPiExtended;
+  const double hi = static_cast<double>(radians);
+  if (!(std::fabs(hi) < LargestDegreeArgument)) return false;
+  const double lo = static_cast<double>(radians - hi);
+  double s = 0, c = 0;
+  ::sincos(hi, &s, &c);
+  const double sine = s + c * lo;
+  const double cosine = c - s * lo;
+  switch (function) {
+    case FunctionId::SIG:
+      v = sine;
+      return std::fabs(sine) >= SmallestDegreeResult;
+    case FunctionId::COG:
+      v = cosine;
+      return std::fabs(cosine) >= SmallestDegreeResult;
+    default:
+      v = sine / cosine;
+      return std::fabs(sine) >= SmallestDegreeResult && std::fabs(cosine) >= SmallestDegreeResult;
+  }
+}
+#else
+bool degreeFunction(FunctionId, double, double&) { return false; }
+#endif
+
 }  // namespace
+
+double PlanFunction(FunctionId function, double x, std::uint64_t& odd) {
+  if (!std::isfinite(x)) {
+    odd = 1;
+    return 0;
+  }
+#if !defined(__GLIBC__)
+  // Only glibc's double functions are known to be this close everywhere
+  // (another runtime's sine may reduce large arguments with a short pi).
+  if (function != FunctionId::ABS) return exactFunction(function, x, odd);
+#endif
+  double v = 0;
+  switch (function) {
+    case FunctionId::ABS: return std::fabs(x);
+    case FunctionId::SIN: v = std::sin(x); break;
+    case FunctionId::COS: v = std::cos(x); break;
+    // Where the reference refuses a cosine near 0 the tangent is far beyond
+    // the plain range, which sends the evaluation to the reference anyway.
+    case FunctionId::TAN: v = std::tan(x); break;
+    case FunctionId::SIG:
+    case FunctionId::COG:
+    case FunctionId::TAG:
+      if (!degreeFunction(function, x, v)) return exactFunction(function, x, odd);
+      break;
+    case FunctionId::ATA: v = std::atan(x); break;
+    case FunctionId::LNE:
+    case FunctionId::LOG:
+      if (!(x > 0)) return exactFunction(function, x, odd);
+      v = function == FunctionId::LNE ? std::log(x) : std::log10(x);
+      break;
+    case FunctionId::EXP:
+      if (!(x > -88 && x < 88)) return exactFunction(function, x, odd);
+      v = std::exp(x);
+      break;
+    default: return exactFunction(function, x, odd);
+  }
+  if (nearMidpoint(v) || !std::isfinite(v)) return exactFunction(function, x, odd);
+  v = roundPlain(v);
+  odd |= !plainValue(v);
+  return v;
+}
 
 bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
   plan.Ready = false;
+  plan.UsedVariables = 0;
   plan.StepCount = 0;
   int nextRegister = 5;
   symbols.count = list.Count;
@@ -122,11 +236,13 @@ bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
     } else if (slot.Name.Length == 1 && std::strchr("XYZUV", slot.Name.Chars[0])) {
       s.kind = SymbolKind::Number;
       s.reg = static_cast<std::uint16_t>(std::strchr("XYZUV", slot.Name.Chars[0]) - "XYZUV");
+      plan.UsedVariables = static_cast<std::uint8_t>(plan.UsedVariables | (1u << s.reg));
     } else {
       s.kind = SymbolKind::Name;
     }
   }
   const int firstTemporary = nextRegister;
+  auto isConstantTwo = [&](int reg) { return reg >= 5 && reg < firstTemporary && plan.Registers[reg] == 2.0; };
   auto isWholeConstant = [&](int reg) {
     const double v = plan.Registers[reg];
     return reg >= 5 && reg < firstTemporary && v == std::trunc(v) && v != 0 && std::fabs(v) < 100;
@@ -159,16 +275,23 @@ bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
             return false;
           }
           PlanOp op = PlanOp::Add;
+          int right = symbols.items[k + 1].reg;
           switch (s.name.Chars[0]) {
             case '^':
-              op = isWholeConstant(symbols.items[k + 1].reg) ? PlanOp::PowerWhole : PlanOp::Power;
+              // The reference's running product for a square is 1 * a = a, then a * a.
+              if (isConstantTwo(right)) {
+                op = PlanOp::Multiply;
+                right = symbols.items[k - 1].reg;
+              } else {
+                op = isWholeConstant(right) ? PlanOp::PowerWhole : PlanOp::Power;
+              }
               break;
             case '*': op = PlanOp::Multiply; break;
             case '/': op = PlanOp::Divide; break;
             case '+': op = PlanOp::Add; break;
             default: op = PlanOp::Subtract; break;
           }
-          const int target = emit(op, FunctionId::None, symbols.items[k - 1].reg, symbols.items[k + 1].reg);
+          const int target = emit(op, FunctionId::None, symbols.items[k - 1].reg, right);
           if (target < 0) return false;
           symbols.items[k - 1].reg = static_cast<std::uint16_t>(target);
           removeSymbols(symbols, k, 2);
@@ -201,7 +324,8 @@ bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
 bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
   double* r = plan.Registers;
   std::uint64_t odd = 0;
-  for (int i = 0; i < 5; ++i) {
+  for (unsigned used = plan.UsedVariables; used != 0; used &= used - 1) {
+    const int i = std::countr_zero(used);
     r[i] = variables[i];
     odd |= !plainValue(variables[i]);
   }
@@ -231,14 +355,18 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
         odd |= !plainValue(v);
         break;
       }
-      case PlanOp::Power:
-        v = power(a, b, odd);
-        odd |= !plainValue(v);
+      // The calls get flags of their own, so the running flags stay in a
+      // register rather than in memory for the whole loop.
+      case PlanOp::Power: {
+        std::uint64_t flags = 0;
+        v = power(a, b, flags);
+        odd |= flags | !plainValue(v);
         break;
+      }
       default: {
-        std::int32_t error = EvaluationOk;
-        v = std::isfinite(a) ? static_cast<double>(ApplyFunction(step->Function, a, error)) : 0.0;
-        odd |= (error != EvaluationOk) || !std::isfinite(a) || !plainValue(v);
+        std::uint64_t flags = 0;
+        v = PlanFunction(step->Function, a, flags);
+        odd |= flags;
         break;
       }
     }

@@ -48,6 +48,14 @@ constexpr Substitution Substitutions[] = {
     {"SEN(", "SIN("}, {"ASE(", "ASI("}, {"SEG(", "SIG("}, {",", "."}, {"'", "."},
 };
 
+// Most characters start no rule; they are copied without trying any.
+constexpr bool startsARule(char c) {
+  for (const Substitution& rule : Substitutions) {
+    if (rule.from.front() == c) return true;
+  }
+  return false;
+}
+
 char scratchA[PreparedCapacity];
 char scratchB[PreparedCapacity];
 
@@ -91,6 +99,10 @@ bool PrepareExpression(std::string_view text, std::int32_t& error, std::int32_t&
   // Substitutions: the first matching rule at each position.
   Writer substituted{scratchA, PreparedCapacity};
   for (int i = 0; i < constants.length;) {
+    if (!startsARule(scratchB[i])) {
+      substituted.put(scratchB[i++]);
+      continue;
+    }
     bool matched = false;
     for (const Substitution& rule : Substitutions) {
       if (startsWith(scratchB, constants.length, i, rule.from)) {

@@ -17,8 +17,13 @@ long double RoundToReal6(long double value);
 // Real6 values have 40 significant bits and a small exponent range, so each
 // one is exactly a double; these convert without any rounding.
 inline double Real6ToDouble(Real6 value) {
-  std::uint64_t raw = 0;
-  std::memcpy(&raw, value.Bytes, 6);
+  // Two loads joined in a register: six bytes copied into a 64-bit variable
+  // would be read back through memory, a store-forwarding stall per value.
+  std::uint32_t low = 0;
+  std::uint16_t high = 0;
+  std::memcpy(&low, value.Bytes, 4);
+  std::memcpy(&high, value.Bytes + 4, 2);
+  const std::uint64_t raw = low | (std::uint64_t(high) << 32);
   const std::uint64_t exponent = raw & 0xFF;
   const std::uint64_t sign = (raw >> 47) << 63;
   const std::uint64_t fraction = (raw >> 8) & ((std::uint64_t(1) << 39) - 1);
@@ -117,6 +122,7 @@ struct PlanStep {
 
 struct EvaluationPlan {
   bool Ready = false;           // built from a successful analysis
+  std::uint8_t UsedVariables = 0;  // bit i: the plan reads variable i (X = bit 0)
   int StepCount = 0;
   int ResultRegister = 0;
   PlanStep Steps[SlotCapacity];
@@ -127,9 +133,16 @@ struct EvaluationPlan {
 // ready) for a list the reduction would not accept.
 bool BuildPlan(const OperationList& list, EvaluationPlan& plan);
 
-// Runs the plan. Returns false when any value came near a bound, an error, a
-// rounding tie or the edge of the Real6 range: the caller then asks the
-// reference, which gives the exact answer and error.
+// Runs the plan. Returns false when any value came near a bound, an error or
+// the edge of the Real6 range: the caller then asks the reference, which
+// gives the exact answer and error. Only the variables the plan reads are
+// looked at.
 bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result);
+
+// A function of the plan on doubles: the same Real6 as ApplyFunction gives.
+// Results too near a rounding midpoint are computed again on extended reals;
+// odd is set where ApplyFunction would fail or the result leaves the plain
+// range.
+double PlanFunction(FunctionId function, double x, std::uint64_t& odd);
 
 }  // namespace brunzit
