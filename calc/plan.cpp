@@ -16,6 +16,10 @@
 #include <cstring>
 #include <math.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brunzit {
 
 namespace {
@@ -66,6 +70,27 @@ inline bool plainValue(double v) {
   return static_cast<double>(RoundToReal6(v));
 }
 
+// The significant bits of a normal double: 53 less its trailing zero bits.
+inline int significantBits(double x) {
+  const std::uint64_t significand = (std::bit_cast<std::uint64_t>(x) & ((std::uint64_t(1) << 52) - 1)) |
+                                    (std::uint64_t(1) << 52);
+  return 53 - std::countr_zero(significand);
+}
+
+// Rounds half up at bit 40 (ties were dealt with before). Done in the SSE
+// registers where the value already is: moving it to a general register and
+// back costs more than the arithmetic.
+inline double roundPlainFast(double v) {
+#if defined(__SSE2__)
+  const __m128i bits = _mm_castpd_si128(_mm_set_sd(v));
+  const __m128i rounded = _mm_and_si128(_mm_add_epi64(bits, _mm_set1_epi64x(0x1000)),
+                                        _mm_set1_epi64x(static_cast<long long>(~std::uint64_t(0x1FFF))));
+  return _mm_cvtsd_f64(_mm_castsi128_pd(rounded));
+#else
+  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(v) + 0x1000) & ~std::uint64_t(0x1FFF));
+#endif
+}
+
 // Rounds the double result v of `a op b` to 40 significant bits; `odd`
 // collects values outside the plain range. A double result exactly halfway
 // between two Real6 values may hide bits it lost, so that rare case is
@@ -88,10 +113,15 @@ inline double roundToReal6(double v, PlanOp op, double a, double b, std::uint64_
         return std::bit_cast<double>(bits & ~std::uint64_t(0x1FFF));
       }
     }
+    // So is a product of two values whose significant bits fit in a double
+    // together, as with a short factor like 1.5.
+    if (op == PlanOp::Multiply && significantBits(a) + significantBits(b) <= 53) {
+      if (bits & 0x2000) bits += 0x1000;
+      return std::bit_cast<double>(bits & ~std::uint64_t(0x1FFF));
+    }
     return exactly(op, a, b);
   }
-  bits = (bits + 0x1000) & ~std::uint64_t(0x1FFF);
-  return std::bit_cast<double>(bits);
+  return roundPlainFast(v);
 }
 
 // A little above 1e-19, so a divisor the reference might refuse goes to it.
@@ -331,10 +361,13 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
   }
   const PlanStep* step = plan.Steps;
   const PlanStep* const end = plan.Steps + plan.StepCount;
+  // Most steps use the one before's result: taken from a register, not read
+  // back from the register file just written.
+  double v = 0;
+  std::uint32_t last = PlanRegisterCapacity;
   for (; step != end; ++step) {
-    const double a = r[step->Left];
-    const double b = r[step->Right];
-    double v;
+    const double a = step->Left == last ? v : r[step->Left];
+    const double b = step->Right == last ? v : r[step->Right];
     switch (step->Op) {
       case PlanOp::Add: v = roundToReal6(a + b, PlanOp::Add, a, b, odd); break;
       case PlanOp::Subtract: v = roundToReal6(a - b, PlanOp::Subtract, a, b, odd); break;
@@ -371,6 +404,7 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
       }
     }
     r[step->Target] = v;
+    last = step->Target;
   }
   result = r[plan.ResultRegister];
   return odd == 0;
