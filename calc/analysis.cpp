@@ -15,14 +15,6 @@ namespace brunzit {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isVariable(char c) { return c == 'X' || c == 'Y' || c == 'Z' || c == 'U' || c == 'V'; }
-bool isFunctionInitial(char c) { return c == 'S' || c == 'C' || c == 'T' || c == 'A' || c == 'L'; }
-bool isOperator(char c) { return c == '+' || c == '-' || c == '*' || c == '/' || c == '^'; }
-bool isAllowed(char c) {
-  return isDigit(c) || isVariable(c) || isFunctionInitial(c) || isOperator(c) || c == '(' || c == ')' || c == '.';
-}
-
 // Function names tried in this order; the slot gets the three-letter name.
 struct FunctionSpelling {
   std::string_view text;
@@ -143,6 +135,7 @@ std::int32_t Tokenise(std::string_view s, OperationList& list) {
     } else if (isFunctionInitial(c)) {
       const FunctionSpelling* found = nullptr;
       for (const FunctionSpelling& spelling : FunctionSpellings) {
+        if (spelling.text.front() != c) continue;  // most spellings differ at once
         if (s.substr(i, spelling.text.size()) == spelling.text) {
           found = &spelling;
           break;

@@ -6,15 +6,13 @@
 
 #include "calc/stages.h"
 
+#include <array>
 #include <cstring>
 
 namespace brunzit {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isVariable(char c) { return c == 'X' || c == 'Y' || c == 'Z' || c == 'U' || c == 'V'; }
-bool isFunctionInitial(char c) { return c == 'S' || c == 'C' || c == 'T' || c == 'A' || c == 'L'; }
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // A small writer that never passes the end of its buffer.
@@ -32,7 +30,7 @@ struct Writer {
 };
 
 bool startsWith(const char* text, int length, int at, std::string_view prefix) {
-  return length - at >= static_cast<int>(prefix.size()) &&
+  return length - at >= static_cast<int>(prefix.size()) && text[at] == prefix.front() &&
          std::memcmp(text + at, prefix.data(), prefix.size()) == 0;
 }
 
@@ -49,12 +47,13 @@ constexpr Substitution Substitutions[] = {
 };
 
 // Most characters start no rule; they are copied without trying any.
-constexpr bool startsARule(char c) {
-  for (const Substitution& rule : Substitutions) {
-    if (rule.from.front() == c) return true;
-  }
-  return false;
-}
+constexpr std::array<bool, 256> RuleStarts = [] {
+  std::array<bool, 256> starts{};
+  for (const Substitution& rule : Substitutions) starts[static_cast<unsigned char>(rule.from.front())] = true;
+  return starts;
+}();
+
+bool startsARule(char c) { return RuleStarts[static_cast<unsigned char>(c)]; }
 
 char scratchA[PreparedCapacity];
 char scratchB[PreparedCapacity];

@@ -4,6 +4,7 @@
 
 #include "calc/dcalculs.h"
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -42,6 +43,29 @@ inline Real6 DoubleToReal6(double v) {
 }
 
 // ---- Preparation and analysis -------------------------------------------
+
+// The classes of the characters a prepared text may hold, one table lookup
+// each: the checks run over every character of every line calculated.
+namespace chars {
+enum : std::uint8_t { Digit = 1, Variable = 2, FunctionInitial = 4, Operator = 8, Structure = 16 };
+inline constexpr std::array<std::uint8_t, 256> Classes = [] {
+  std::array<std::uint8_t, 256> classes{};
+  for (char c = '0'; c <= '9'; ++c) classes[static_cast<unsigned char>(c)] = Digit;
+  for (char c : {'X', 'Y', 'Z', 'U', 'V'}) classes[static_cast<unsigned char>(c)] = Variable;
+  for (char c : {'S', 'C', 'T', 'A', 'L'}) classes[static_cast<unsigned char>(c)] = FunctionInitial;
+  for (char c : {'+', '-', '*', '/', '^'}) classes[static_cast<unsigned char>(c)] = Operator;
+  for (char c : {'(', ')', '.'}) classes[static_cast<unsigned char>(c)] = Structure;
+  return classes;
+}();
+inline bool is(char c, std::uint8_t classes) { return (Classes[static_cast<unsigned char>(c)] & classes) != 0; }
+}  // namespace chars
+
+inline bool isDigit(char c) { return chars::is(c, chars::Digit); }
+inline bool isVariable(char c) { return chars::is(c, chars::Variable); }
+inline bool isFunctionInitial(char c) { return chars::is(c, chars::FunctionInitial); }
+inline bool isOperator(char c) { return chars::is(c, chars::Operator); }
+// Every character the analysis accepts.
+inline bool isAllowed(char c) { return chars::Classes[static_cast<unsigned char>(c)] != 0; }
 
 // Up to 202 characters enter the substitutions; "P" grows to 8 characters
 // and every pair may gain a "*", so 202 * 8 * 2 bounds the prepared text.

@@ -175,9 +175,12 @@ TEST(EvaluationPlan, FunctionsOnDoublesGiveTheReferenceResult) {
       ASSERT_EQ(error, EvaluationOk) << static_cast<int>(function) << " of " << x;
       ASSERT_EQ(planned, static_cast<double>(reference)) << static_cast<int>(function) << " of " << x;
     }
-    // Ordinary arguments (the first kind) are answered here, not by the
-    // reference (the arcsine's reference handles values beyond 1 itself).
-    if (function != FunctionId::ASI) EXPECT_GT(fast, ordinary * 9 / 10) << static_cast<int>(function);
+    // Ordinary arguments (the first kind) stay in the plan rather than
+    // sending the whole evaluation to the reference (the arcsine refuses
+    // values beyond 1, so half of them leave).
+    if (function != FunctionId::ASI) {
+      EXPECT_GT(fast, ordinary * 9 / 10) << static_cast<int>(function);
+    }
   }
 }
 
