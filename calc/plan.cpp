@@ -4,8 +4,11 @@
 // Arithmetic runs on doubles. A Real6 value is exactly a double, and for
 // "+ - * /" rounding the double result to 40 bits gives the same Real6 as
 // rounding the extended result, unless the double result lies exactly on a
-// midpoint between two Real6 values. Such ties, values near any bound or
-// the edges of the Real6 range, and every error send the evaluation to the
+// midpoint between two Real6 values: such ties are settled in place when the
+// double result is exact, and on extended reals otherwise. The functions
+// run on glibc's doubles where the result is far enough from a midpoint,
+// and on extended reals where it is not. Values near any bound or the edges
+// of the Real6 range, and every error, send the evaluation to the
 // reference, which decides the exact answer and error code.
 
 #include "calc/stages.h"
