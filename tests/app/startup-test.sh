@@ -19,8 +19,7 @@ start_xvfb
 copy_program "$bin_dir" "$work/program"
 export XDG_CONFIG_HOME="$work/config"
 unset QT_QPA_PLATFORM
-"$work/program/brunzit" >"$work/out.log" 2>&1 &
-PROGRAM_PID=$!
+start_program "$work/program/brunzit" "$work/out.log"
 
 fail() { echo "FAIL: $*"; cat "$work/out.log"; exit 1; }
 

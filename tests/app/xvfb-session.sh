@@ -38,3 +38,23 @@ wait_for_window() {
   done
   return 1
 }
+
+# start_program BINARY LOG: starts the program in the background (PROGRAM_PID).
+# Under heavy load Xvfb may refuse one more connection, and Qt then gives up
+# at once with "could not connect to display": that says nothing about the
+# program, so it is started again, at most three times.
+start_program() {
+  local binary=$1 log=$2 attempt
+  for attempt in 1 2 3; do
+    "$binary" >"$log" 2>&1 &
+    PROGRAM_PID=$!
+    for _ in $(seq 1 40); do
+      grep -q "could not connect to display" "$log" 2>/dev/null && break
+      sleep 0.05
+    done
+    grep -q "could not connect to display" "$log" 2>/dev/null || return 0
+    wait "$PROGRAM_PID" 2>/dev/null || true
+    echo "Xvfb refused the program's connection (attempt $attempt); starting it again" >&2
+    sleep 0.5
+  done
+}
