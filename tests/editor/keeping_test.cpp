@@ -22,6 +22,7 @@
 #include "platform/paths.h"
 #include "platform/profilefile.h"
 #include "windowfixture.h"
+#include "tests/keeping/firstrunsettings.h"
 
 namespace brunzit {
 namespace {
@@ -106,37 +107,7 @@ TEST_F(KeepingTest, FirstRunClosedWithoutChangesWritesTheWorkedExample)
     QTest::qWait(250);  // the click poll's first ticks
     form->close();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(FileText(), Lines({
-                              "[BrunzitMouseHook]",
-                              "CLIC=0",
-                              "[brunzit]",
-                              "Llengua Catal\xE0=S\xCD",
-                              "Teclat visible=NO",
-                              "Veure la lletra que es diu=NO",
-                              "Llegir la lletra que s'escriu=S\xCD",
-                              "Llegir la lletra actual=S\xCD",
-                              "Control del cursor i Return per controlar el teclat=S\xCD",
-                              "[Font Lletra]",
-                              "Charset=0",
-                              "Color=-2147483640",
-                              "Height=-267",
-                              "Name=Arial",
-                              "Size=200",
-                              "Negreta=S\xCD",
-                              "It\xE0lica=NO",
-                              "Subrratllat=NO",
-                              "Tatxat=NO",
-                              "[Font Editor]",
-                              "Charset=0",
-                              "Color=0",
-                              "Height=-16",
-                              "Name=Arial",
-                              "Size=12",
-                              "Negreta=S\xCD",
-                              "It\xE0lica=NO",
-                              "Subrratllat=NO",
-                              "Tatxat=NO",
-                          }));
+    EXPECT_EQ(FileText(), Lines(brunzit::testing::FirstRunSettingsLines()));
 }
 
 TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)

@@ -7,6 +7,7 @@
 #include "editor/settingsfile.h"
 #include "editor/tformlletra.h"
 #include "platform/profilefile.h"
+#include "tests/keeping/firstrunsettings.h"
 #include "tests/keeping/qtprinters.h"
 
 namespace {
@@ -50,38 +51,7 @@ TEST(SettingsFile, FirstRunClosedWithoutChanges) {
     file.profile.write("BrunzitMouseHook", "CLIC", "0");
     file.settings.Save(EditorOptions{}, letterWindow.FontLletra,
                        brunzit::initialEditorFont());
-    const std::vector<std::string> expected = {
-        "[BrunzitMouseHook]",
-        "CLIC=0",
-        "[brunzit]",
-        "Llengua Catal\xE0=S\xCD",
-        "Teclat visible=NO",
-        "Veure la lletra que es diu=NO",
-        "Llegir la lletra que s'escriu=S\xCD",
-        "Llegir la lletra actual=S\xCD",
-        "Control del cursor i Return per controlar el teclat=S\xCD",
-        "[Font Lletra]",
-        "Charset=0",
-        "Color=-2147483640",
-        "Height=-267",
-        "Name=Arial",
-        "Size=200",
-        "Negreta=S\xCD",
-        "It\xE0lica=NO",
-        "Subrratllat=NO",
-        "Tatxat=NO",
-        "[Font Editor]",
-        "Charset=0",
-        "Color=0",
-        "Height=-16",
-        "Name=Arial",
-        "Size=12",
-        "Negreta=S\xCD",
-        "It\xE0lica=NO",
-        "Subrratllat=NO",
-        "Tatxat=NO",
-    };
-    EXPECT_EQ(file.lines(), expected);
+    EXPECT_EQ(file.lines(), brunzit::testing::FirstRunSettingsLines());
 }
 
 TEST(SettingsFile, MissingFileReadsAsFirstRun) {
