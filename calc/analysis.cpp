@@ -7,8 +7,6 @@
 
 #include "calc/stages.h"
 
-#include <bit>
-
 #include <cstring>
 
 namespace brunzit {
@@ -205,24 +203,23 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
   BuildPlan(engine.list, engine.plan);
 }
 
-namespace {
-
-// The plan's answer, or false when the reference must decide it.
-inline bool RunPlanOn(const Real6* const variables[5], Real6& result) {
-  double values[5];
-  for (unsigned used = engine.plan.UsedVariables; used != 0; used &= used - 1) {
-    const int i = std::countr_zero(used);
-    values[i] = Real6ToDouble(*variables[i]);
-  }
-  double value = 0;
-  if (!RunPlan(engine.plan, values, value)) return false;
-  result = DoubleToReal6(value);
-  return true;
-}
-
-}  // namespace
-
 void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, std::int32_t& error) {
+  // A ready plan comes from a successful analysis of a list that is not empty.
+  if (engine.plan.Ready) {
+    const unsigned used = engine.plan.UsedVariables;
+    double values[5];
+    if (used & 1) values[0] = Real6ToDouble(x);
+    if (used & 2) values[1] = Real6ToDouble(y);
+    if (used & 4) values[2] = Real6ToDouble(z);
+    if (used & 8) values[3] = Real6ToDouble(u);
+    if (used & 16) values[4] = Real6ToDouble(v);
+    double value = 0;
+    if (RunPlan(engine.plan, values, value)) {
+      error = EvaluationOk;
+      result = DoubleToReal6(value);
+      return;
+    }
+  }
   if (!engine.listReady) {
     error = EvaluationListNotReady;
     return;
@@ -232,8 +229,6 @@ void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, s
     result = Real6();
     return;
   }
-  const Real6* const variables[5] = {&x, &y, &z, &u, &v};
-  if (engine.plan.Ready && RunPlanOn(variables, result)) return;
   const VariableValues values{{x, y, z, u, v}};
   EvaluateList(engine.list, values, result, error);
 }
