@@ -59,7 +59,13 @@ struct EngineState {
   bool listReady = true;  // an empty list evaluates to 0 before any analysis
   PreparedText prepared;
   EvaluationPlan plan;
+  CompiledPlan compiled;
+  int plannedRuns = 0;  // since the last analysis
 };
+
+// A plan is compiled on its third run: compiling costs more than one
+// evaluation, and a line calculated once is evaluated once.
+constexpr int RunsBeforeCompiling = 2;
 EngineState engine;
 
 }  // namespace
@@ -193,6 +199,8 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
   engine.list.Count = 0;
   engine.listReady = false;
   engine.plan.Ready = false;
+  engine.compiled.Clear();
+  engine.plannedRuns = 0;
   flag = 1;
   if (!PrepareExpression(text, error, flag, engine.prepared)) return;
   const std::string_view prepared = engine.prepared.view();
@@ -203,22 +211,35 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
   BuildPlan(engine.list, engine.plan);
 }
 
-void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, std::int32_t& error) {
+namespace {
+
+void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                          Real6& result, std::int32_t& error);
+
+bool runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, double& value) {
+  if (++engine.plannedRuns > RunsBeforeCompiling && !engine.compiled.Ready()) {
+    engine.compiled.Compile(engine.plan, &calculateWithoutCode);
+  }
+  const unsigned used = engine.plan.UsedVariables;
+  double values[5];
+  if (used & 1) values[0] = Real6ToDouble(x);
+  if (used & 2) values[1] = Real6ToDouble(y);
+  if (used & 4) values[2] = Real6ToDouble(z);
+  if (used & 8) values[3] = Real6ToDouble(u);
+  if (used & 16) values[4] = Real6ToDouble(v);
+  return RunPlan(engine.plan, values, value);
+}
+
+// Also where compiled code goes when a value leaves the plain range: it then
+// runs the plan once more (cheap beside the reference) before the reference.
+void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                          Real6& result, std::int32_t& error) {
   // A ready plan comes from a successful analysis of a list that is not empty.
-  if (engine.plan.Ready) {
-    const unsigned used = engine.plan.UsedVariables;
-    double values[5];
-    if (used & 1) values[0] = Real6ToDouble(x);
-    if (used & 2) values[1] = Real6ToDouble(y);
-    if (used & 4) values[2] = Real6ToDouble(z);
-    if (used & 8) values[3] = Real6ToDouble(u);
-    if (used & 16) values[4] = Real6ToDouble(v);
-    double value = 0;
-    if (RunPlan(engine.plan, values, value)) {
-      error = EvaluationOk;
-      result = DoubleToReal6(value);
-      return;
-    }
+  double value = 0;
+  if (engine.plan.Ready && runPlan(x, y, z, u, v, value)) {
+    error = EvaluationOk;
+    result = DoubleToReal6(value);
+    return;
   }
   if (!engine.listReady) {
     error = EvaluationListNotReady;
@@ -233,8 +254,17 @@ void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, s
   EvaluateList(engine.list, values, result, error);
 }
 
-void Calcular(Real6 x, Real6& result, std::int32_t& error) {
-  CalcularXYZUV(x, Real6(), Real6(), Real6(), Real6(), result, error);
+}  // namespace
+
+void CalcularXYZUV(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, Real6& result,
+                   std::int32_t& error) {
+  if (const Calculation compiled = engine.compiled.Entry()) return compiled(x, y, z, u, v, result, error);
+  calculateWithoutCode(x, y, z, u, v, result, error);
+}
+
+void Calcular(const Real6& x, Real6& result, std::int32_t& error) {
+  const Real6 zero;
+  CalcularXYZUV(x, zero, zero, zero, zero, result, error);
 }
 
 }  // namespace brunzit

@@ -98,8 +98,9 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
 
 // Evaluates the stored list with X = x and Y, Z, U, V = 0. result is written
 // only on success, and with the out-of-range code of a too-large final value.
-void Calcular(Real6 x, Real6& result, std::int32_t& error);
-void CalcularXYZUV(Real6 x, Real6 y, Real6 z, Real6 u, Real6 v, Real6& result, std::int32_t& error);
+void Calcular(const Real6& x, Real6& result, std::int32_t& error);
+void CalcularXYZUV(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, Real6& result,
+                   std::int32_t& error);
 
 enum class DecimalSign { Comma, Point };
 

@@ -181,10 +181,29 @@ constexpr long double ShortPiExtended = 3.141593L;
 constexpr double LargestDegreeArgument = 0x1p20;
 constexpr double SmallestDegreeResult = 0x1p-20;
 
+// Dropping lo moves a result by at most |lo| * |f'(hi)| <= 2^-53 |hi f'(hi)|;
+// where that is below 8 |f(hi)| the result stays within 8 units in the last
+// place, well inside FunctionMargin, and one library call does.
+constexpr double ShortArgumentShare = 8;
+
 #if defined(__GLIBC__)
 bool degreeFunction(FunctionId function, double x, double& v) {
   const long double radians = x * (1.0L / 180.0L) * ShortPiExtended;
   const double hi = static_cast<double>(radians);
+  switch (function) {
+    case FunctionId::SIG:
+      v = std::sin(hi);
+      if (std::fabs(hi) <= ShortArgumentShare * std::fabs(v)) return true;
+      break;
+    case FunctionId::COG:
+      v = std::cos(hi);
+      if (std::fabs(hi) <= ShortArgumentShare * std::fabs(v)) return true;
+      break;
+    default:
+      v = std::tan(hi);
+      if (std::fabs(hi) * (1 + v * v) <= ShortArgumentShare * std::fabs(v)) return true;
+      break;
+  }
   if (!(std::fabs(hi) < LargestDegreeArgument)) return false;
   const double lo = static_cast<double>(radians - hi);
   double s = 0, c = 0;
@@ -207,9 +226,9 @@ bool degreeFunction(FunctionId function, double x, double& v) {
 bool degreeFunction(FunctionId, double, double&) { return false; }
 #endif
 
-}  // namespace
-
-double PlanFunction(FunctionId function, double x, std::uint64_t& odd) {
+// Inlined into each function's own entry below, so the choice of function
+// is made once, when the plan is compiled.
+[[gnu::always_inline]] inline double planFunction(FunctionId function, double x, std::uint64_t& odd) {
   if (!std::isfinite(x)) {
     odd = 1;
     return 0;
@@ -247,6 +266,67 @@ double PlanFunction(FunctionId function, double x, std::uint64_t& odd) {
   if (nearMidpoint(v) || !std::isfinite(v)) return exactFunction(function, x, odd);
   v = roundPlain(v);
   odd |= !plainValue(v);
+  return v;
+}
+
+template <FunctionId F>
+double functionEntry(double x, std::uint64_t* odd) {
+  return planFunction(F, x, *odd);
+}
+
+}  // namespace
+
+double PlanFunction(FunctionId function, double x, std::uint64_t& odd) { return planFunction(function, x, odd); }
+
+PlanFunctionPointer PlanFunctionEntry(FunctionId function) {
+  switch (function) {
+    case FunctionId::SIN: return functionEntry<FunctionId::SIN>;
+    case FunctionId::SIG: return functionEntry<FunctionId::SIG>;
+    case FunctionId::COS: return functionEntry<FunctionId::COS>;
+    case FunctionId::COG: return functionEntry<FunctionId::COG>;
+    case FunctionId::TAN: return functionEntry<FunctionId::TAN>;
+    case FunctionId::TAG: return functionEntry<FunctionId::TAG>;
+    case FunctionId::ATA: return functionEntry<FunctionId::ATA>;
+    case FunctionId::LNE: return functionEntry<FunctionId::LNE>;
+    case FunctionId::LOG: return functionEntry<FunctionId::LOG>;
+    case FunctionId::EXP: return functionEntry<FunctionId::EXP>;
+    default: return nullptr;  // the rest take the general entry
+  }
+}
+
+double PlanFunctionGeneral(int function, double x, std::uint64_t* odd) {
+  return planFunction(static_cast<FunctionId>(function), x, *odd);
+}
+
+double PlanTie(int op, double a, double b) {
+  const PlanOp operation = static_cast<PlanOp>(op);
+  double v = 0;
+  switch (operation) {
+    case PlanOp::Add: v = a + b; break;
+    case PlanOp::Subtract: v = a - b; break;
+    case PlanOp::Multiply: v = a * b; break;
+    default: v = a / b; break;
+  }
+  std::uint64_t range = 0;  // the caller checks the range
+  return roundToReal6(v, operation, a, b, range);
+}
+
+double PlanPowerWhole(double a, double b, std::uint64_t* odd) {
+  // The running product starts as 1 * a = a, exactly.
+  const int times = static_cast<int>(std::fabs(b));
+  double v = a;
+  for (int k = 1; k < times; ++k) v = roundToReal6(v * a, PlanOp::Multiply, v, a, *odd);
+  if (b < 0) {
+    *odd |= !(v > SafeDivisor);
+    v = roundToReal6(1.0 / v, PlanOp::Divide, 1.0, v, *odd);
+  }
+  *odd |= !plainValue(v);
+  return v;
+}
+
+double PlanPower(double a, double b, std::uint64_t* odd) {
+  const double v = power(a, b, *odd);
+  *odd |= !plainValue(v);
   return v;
 }
 
@@ -379,24 +459,18 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result) {
         odd |= !(std::fabs(b) > SafeDivisor);
         v = roundToReal6(a / b, PlanOp::Divide, a, b, odd);
         break;
-      case PlanOp::PowerWhole: {
-        // The running product starts as 1 * a = a, exactly.
-        const int times = static_cast<int>(std::fabs(b));
-        v = a;
-        for (int k = 1; k < times; ++k) v = roundToReal6(v * a, PlanOp::Multiply, v, a, odd);
-        if (b < 0) {
-          odd |= !(v > SafeDivisor);
-          v = roundToReal6(1.0 / v, PlanOp::Divide, 1.0, v, odd);
-        }
-        odd |= !plainValue(v);
-        break;
-      }
       // The calls get flags of their own, so the running flags stay in a
       // register rather than in memory for the whole loop.
+      case PlanOp::PowerWhole: {
+        std::uint64_t flags = 0;
+        v = PlanPowerWhole(a, b, &flags);
+        odd |= flags;
+        break;
+      }
       case PlanOp::Power: {
         std::uint64_t flags = 0;
-        v = power(a, b, flags);
-        odd |= flags | !plainValue(v);
+        v = PlanPower(a, b, &flags);
+        odd |= flags;
         break;
       }
       default: {

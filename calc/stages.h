@@ -169,4 +169,48 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result);
 // range.
 double PlanFunction(FunctionId function, double x, std::uint64_t& odd);
 
+// The entries compiled plans call, with the C calling convention. Each sets
+// *odd where the plan's own evaluation above would.
+using PlanFunctionPointer = double (*)(double x, std::uint64_t* odd);
+// A function's own entry, or null for those that take the general one.
+PlanFunctionPointer PlanFunctionEntry(FunctionId function);
+double PlanFunctionGeneral(int function, double x, std::uint64_t* odd);
+// a op b rounded to Real6 where the double result lies on a midpoint; the
+// caller checks the range.
+double PlanTie(int op, double a, double b);
+double PlanPowerWhole(double a, double b, std::uint64_t* odd);
+double PlanPower(double a, double b, std::uint64_t* odd);
+
+// ---- The plan compiled to machine code ----------------------------------
+
+// CalcularXYZUV's own signature: compiled code is called in its place.
+using Calculation = void (*)(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                             Real6& result, std::int32_t& error);
+
+// On x86-64 a plan that runs more than a couple of times is compiled: the
+// steps become straight-line code with the same roundings and checks, and
+// every rare case (a tie, a power, a function) calls the entries above.
+// Where any value leaves the plain range the code hands its arguments, as
+// they came, to fallBack. Elsewhere, or where the system refuses executable
+// memory, Compile returns false and the plan runs as before.
+class CompiledPlan {
+ public:
+  CompiledPlan() = default;
+  ~CompiledPlan();
+  CompiledPlan(const CompiledPlan&) = delete;
+  CompiledPlan& operator=(const CompiledPlan&) = delete;
+
+  // The code reads and writes plan.Registers, so the plan must stay where
+  // it is while the code is in use.
+  bool Compile(const EvaluationPlan& plan, Calculation fallBack);
+  void Clear() { entry_ = nullptr; }
+  bool Ready() const { return entry_ != nullptr; }
+  Calculation Entry() const { return entry_; }
+
+ private:
+  unsigned char* code_ = nullptr;
+  Calculation entry_ = nullptr;
+  std::uint64_t saved_[6] = {};  // the arguments, for the way out
+};
+
 }  // namespace brunzit

@@ -108,6 +108,58 @@ TEST(EvaluationPlan, AgreesWithTheReferenceOnGeneratedExpressions) {
   EXPECT_GT(errors, 4000);
 }
 
+// Compiled code must give what the plan gives wherever the plan keeps the
+// evaluation, and hand every other case, arguments intact, to its fallback.
+int fallbacks = 0;
+void referenceFallback(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, Real6& result,
+                       std::int32_t& error) {
+  ++fallbacks;
+  EvaluateList(CurrentOperationList(), VariableValues{{x, y, z, u, v}}, result, error);
+}
+
+TEST(CompiledPlan, AgreesWithThePlanAndFallsBackExactlyWhereItDoes) {
+  static EvaluationPlan plan;
+  static CompiledPlan compiled;
+  ExpressionGenerator generator(77);
+  int compiledCount = 0, kept = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string text = generator.next();
+    std::int32_t error = VariablesAllowed, flag = 0;
+    analitzar(text, error, flag);
+    if (error != AnalysisOk || !BuildPlan(CurrentOperationList(), plan)) continue;
+    if (!compiled.Compile(plan, &referenceFallback)) {
+#if defined(__x86_64__) && defined(__linux__)
+      FAIL() << "not compiled: " << text;
+#else
+      GTEST_SKIP() << "no compiled plans on this system";
+#endif
+    }
+    ++compiledCount;
+    for (int round = 0; round < 4; ++round) {
+      Real6 values[5];
+      double doubles[5];
+      for (int v = 0; v < 5; ++v) {
+        values[v] = Real6(generator.value());
+        doubles[v] = Real6ToDouble(values[v]);
+      }
+      double planned = 0;
+      const bool planKeeps = RunPlan(plan, doubles, planned);
+      const int fallbacksBefore = fallbacks;
+      Real6 result(-123.0L);
+      std::int32_t resultError = -1;
+      compiled.Entry()(values[0], values[1], values[2], values[3], values[4], result, resultError);
+      ASSERT_EQ(fallbacks - fallbacksBefore, planKeeps ? 0 : 1) << text;
+      if (!planKeeps) continue;
+      ++kept;
+      ASSERT_EQ(resultError, EvaluationOk) << text;
+      ASSERT_TRUE(result == DoubleToReal6(planned)) << text << " = " << planned;
+    }
+  }
+  EXPECT_GT(compiledCount, 5000);
+  EXPECT_GT(kept, 6000);
+  EXPECT_GT(fallbacks, 6000);
+}
+
 TEST(EvaluationPlan, ArithmeticMatchesAnIndependentRoundingIncludingTies) {
   std::mt19937_64 random(99);
   const char* texts[] = {"X*Y", "X/Y", "X+Y", "X-Y"};
