@@ -3,23 +3,26 @@
 // the rounding to 40 bits (half up, as in the plan, with exact midpoints
 // sent to PlanTie), and a check that the result is a plain value. The value
 // stays in the SSE registers from step to step; the checks read a copy of
-// its bits beside it, off the path that carries the value. The previous
-// step's result stays in xmm3; a result is stored only where a later step
-// reads it again. The rare paths (ties, zeros, values out of range) sit
-// after the main body, so the common path runs straight through. Any value
-// out of the plain range leaves at once: the arguments are put back and the
-// code jumps to the evaluation without code, as if that had been called.
+// its bits beside it, off the path that carries the value. The rare paths
+// (ties, zeros, values out of range, results near a midpoint) sit after the
+// main body, so the common path runs straight through. Any value out of the
+// plain range leaves at once: the arguments are put back and the code jumps
+// to the evaluation without code, as if that had been called.
 //
-// Registers: r11 holds the plan's register file (set again after calls);
-// xmm0-xmm2, rax, rcx, rdx and r10 are scratch. The code buffer starts with
-// the 16-byte constants the SSE instructions read; the arguments are kept
-// in the CompiledPlan for the way out.
+// Where values live: the previous step's result in xmm3, the variables in
+// xmm8-xmm12, the plan's constants in the code buffer (after the constants
+// the code itself reads), and results read again later in a stack frame.
+// xmm0-xmm2, rax, r10 and r11 are scratch; the argument registers stay as
+// they came unless the plan makes calls, and then the frame keeps them.
 
 #include "calc/stages.h"
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <span>
+#include <math.h>
 
 #if defined(__x86_64__) && defined(__linux__)
 #include <sys/mman.h>
@@ -36,11 +39,29 @@ namespace {
 constexpr std::size_t CodeCapacity = 64 * 1024;
 constexpr int NoRegister = -1;
 
-// The constants at the start of the buffer, 16 bytes each.
+// The constants the code reads, 16 bytes each (SSE reads 16), then the
+// plan's own constants, 8 bytes each.
 constexpr std::uint64_t RoundingIncrement = 0x1000;
 constexpr std::uint64_t RoundingMask = ~std::uint64_t(0x1FFF);
 constexpr std::uint64_t SignMask = ~(std::uint64_t(1) << 63);
-enum ConstantSlot : std::size_t { IncrementAt = 0, MaskAt = 16, AbsoluteAt = 32, CodeStart = 48 };
+constexpr std::uint64_t KeepSignAndFraction = ~(std::uint64_t(0x7FF) << 52);
+enum ConstantSlot : std::size_t {
+  IncrementAt = 0,
+  MaskAt = 16,
+  AbsoluteAt = 32,
+  ShareAt = 48,
+  OneAt = 64,
+  OneEightiethAt = 80,
+  ShortPiAt = 96,
+  KeepSignAndFractionAt = 112,
+  PlanConstantsAt = 128
+};
+
+// The stack frame: the flag the entries set, a library function's argument
+// and radians, the saved arguments, the variables, then stored results. A
+// tie's call in a plan without a frame makes room for the same slots.
+enum FrameSlot : std::int32_t { FlagAt = 0, ArgumentAt = 8, RadiansAt = 16, SavedAt = 24, VariablesAt = 72, StoredAt = 112 };
+constexpr std::int32_t TieFrameSize = 120;  // 8 more than a multiple of 16: calls see an aligned stack
 
 // Plain values: 0, or exponent in [1023 - 126, 1023 + 62] (see plan.cpp).
 constexpr std::int32_t LowestPlainExponent = 1023 - 126;
@@ -49,25 +70,30 @@ constexpr std::int32_t PlainExponentSpan = 62 + 126;
 constexpr std::int32_t Real6ExponentOffset = 1023 - 129;
 constexpr std::int32_t LowestPlainByte = LowestPlainExponent - Real6ExponentOffset;
 // |b| above this as a divisor: bits of 1.000001e-19 shifted left by one.
-const std::uint64_t SafeDivisorBits = std::bit_cast<std::uint64_t>(1.000001e-19) << 1;
+constexpr double SafeDivisor = 1.000001e-19;
+const std::uint64_t SafeDivisorBits = std::bit_cast<std::uint64_t>(SafeDivisor) << 1;
 
 enum Gpr : unsigned { Rax = 0, Rcx = 1, Rdx = 2, Rsp = 4, Rsi = 6, Rdi = 7, R8 = 8, R9 = 9, R10 = 10, R11 = 11 };
 enum Xmm : unsigned { Xmm0 = 0, Xmm1 = 1, Xmm2 = 2, Previous = 3 };
 // The arguments in calling order: X, Y, Z, U, V, the result.
 constexpr Gpr ArgumentRegisters[6] = {Rdi, Rsi, Rdx, Rcx, R8, R9};
-constexpr Gpr Base = R11;
+// X, Y, Z, U, V live in xmm8 to xmm12.
+constexpr unsigned VariableXmm = 8;
 
 struct Memory {
   unsigned base;
   std::int32_t displacement;
 };
-Memory registerFile(int index) { return Memory{Base, 8 * index}; }
+Memory frame(std::int32_t offset) { return Memory{Rsp, offset}; }
 
 class Emitter {
  public:
   Emitter(unsigned char* code, std::size_t capacity) : code_(code), capacity_(capacity) {}
 
   bool full() const { return full_; }
+  void align(std::size_t to) {
+    while (size_ % to != 0) byte(0xCC);
+  }
   std::size_t size() const { return size_; }
 
   void bytes(std::initializer_list<unsigned> list) {
@@ -94,8 +120,9 @@ class Emitter {
   }
   // ... and a constant at the start of the buffer, relative to the end of
   // the instruction (nothing may follow the displacement).
-  void op(unsigned prefix, std::initializer_list<unsigned> opcode, unsigned reg, std::size_t constant) {
-    start(prefix, false, reg, 0, opcode);
+  void op(unsigned prefix, std::initializer_list<unsigned> opcode, unsigned reg, std::size_t constant,
+          bool wide = false) {
+    start(prefix, wide, reg, 0, opcode);
     byte(((reg & 7) << 3) | 5);
     patch(jump({}), constant);
   }
@@ -142,119 +169,200 @@ class Emitter {
 
 // Out-of-line code and where it returns to.
 struct Stub {
-  enum Kind { Tie, Zero, ZeroVariable } kind;
+  enum Kind { Tie, Zero, ZeroVariable, Exact } kind;
   std::size_t from;      // displacement of the jump into the stub
   std::size_t back;      // where the stub returns
-  const PlanStep* step;  // for a tie: the step's operation and operands
-  int last;              // the register xmm3 held before the step; a variable's register
+  const PlanStep* step;  // the step's operation, operands and function
+  int last;              // the register xmm3 held before the step
 };
 
 class PlanCompiler {
  public:
-  PlanCompiler(const EvaluationPlan& plan, unsigned char* code, std::uint64_t* saved, const void* fallBack)
-      : plan_(plan), out_(code, CodeCapacity), saved_(saved), fallBack_(fallBack) {}
+  PlanCompiler(const EvaluationPlan& plan, unsigned char* code, const void* fallBack)
+      : plan_(plan), out_(code, CodeCapacity), fallBack_(fallBack) {}
 
   // Returns the entry's offset, or 0 when the code did not fit.
   std::size_t compile() {
-    for (std::uint64_t constant : {RoundingIncrement, RoundingMask, SignMask}) {
-      out_.u64(constant);
-      out_.u64(constant);
+    survey();
+    emitConstants();
+    const std::size_t entry = out_.size();
+    if (frameSize_ > 0) {
+      out_.bytes({0x48, 0x81, 0xEC});  // sub rsp, frame
+      out_.u32(static_cast<std::uint32_t>(frameSize_));
     }
-    markStores();
-    // Keep the arguments for the way out, then read the variables.
-    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(saved_));
-    for (int i = 0; i < 6; ++i) out_.op(0, true, {0x89}, ArgumentRegisters[i], Memory{Rax, 8 * i});  // mov [rax+8i], arg
-    setBase();
+    if (calls_) saveArguments();
     for (int i = 0; i < 5; ++i) {
-      if (plan_.UsedVariables & (1u << i)) readVariable(i);
+      if (usesVariable(i)) readVariable(i);
     }
+    if (calls_) storeVariables();
     for (int i = 0; i < plan_.StepCount; ++i) step(plan_.Steps[i]);
     writeResult();
     oddExit_ = out_.size();
     leave();
     for (int i = 0; i < stubCount_; ++i) emitStub(stubs_[i]);
     for (int i = 0; i < oddJumpCount_; ++i) out_.patch(oddJumps_[i], oddExit_);
-    return out_.full() ? 0 : std::size_t{CodeStart};
+    return out_.full() ? 0 : entry;
   }
 
  private:
-  // At most two per step and one per variable.
-  static constexpr int MaxStubs = 2 * SlotCapacity + 5;
+  // At most three per step and one per variable.
+  static constexpr int MaxStubs = 3 * SlotCapacity + 5;
 
-  // A step's result is stored when a step after the next one reads it.
-  void markStores() {
-    std::memset(store_, 0, sizeof store_);
+  bool usesVariable(int i) const { return (plan_.UsedVariables & (1u << i)) != 0; }
+  bool isConstant(int reg) const { return reg >= 5 && !isTarget_[reg]; }
+
+  // Which registers are constants, which results are read again after the
+  // next step (they get a slot in the frame), and whether the plan calls.
+  void survey() {
+    std::memset(isTarget_, 0, sizeof isTarget_);
+    std::memset(storedAt_, 0, sizeof storedAt_);
+    for (const PlanStep& s : std::span(plan_.Steps, plan_.StepCount)) {
+      isTarget_[s.Target] = true;
+      calls_ = calls_ || s.Op == PlanOp::Power || s.Op == PlanOp::PowerWhole ||
+               (s.Op == PlanOp::Function && s.Function != FunctionId::ABS);
+    }
+    std::int32_t nextSlot = StoredAt;
+    auto store = [&](int reg) {
+      if (reg >= 5 && isTarget_[reg] && storedAt_[reg] == 0) {
+        storedAt_[reg] = nextSlot;
+        nextSlot += 8;
+      }
+    };
     for (int i = 0; i < plan_.StepCount; ++i) {
       const PlanStep& s = plan_.Steps[i];
       const int previous = i > 0 ? plan_.Steps[i - 1].Target : NoRegister;
-      const int right = s.Op != PlanOp::Function ? s.Right : NoRegister;
-      for (const int reg : {static_cast<int>(s.Left), right}) {
-        if (reg != NoRegister && reg != previous) store_[reg] = true;
-      }
+      if (s.Left != previous) store(s.Left);
+      if (s.Op != PlanOp::Function && s.Right != previous) store(s.Right);
     }
-    if (plan_.StepCount == 0 || plan_.Steps[plan_.StepCount - 1].Target != plan_.ResultRegister) {
-      store_[plan_.ResultRegister] = true;
+    if (plan_.StepCount > 0 && plan_.Steps[plan_.StepCount - 1].Target != plan_.ResultRegister) {
+      store(plan_.ResultRegister);
+    }
+    if (calls_ || nextSlot > StoredAt) frameSize_ = nextSlot % 16 == 8 ? nextSlot : nextSlot + 8;
+  }
+
+  void emitConstants() {
+    for (std::uint64_t constant :
+         {RoundingIncrement, RoundingMask, SignMask, std::bit_cast<std::uint64_t>(DoubleRadiansShare),
+          std::bit_cast<std::uint64_t>(1.0), std::bit_cast<std::uint64_t>(DoubleOneEightieth),
+          std::bit_cast<std::uint64_t>(DoubleShortPi), KeepSignAndFraction}) {
+      out_.u64(constant);
+      out_.u64(constant);
+    }
+    auto place = [&](int reg) {
+      if (isConstant(reg) && constantAt_[reg] == 0) {
+        constantAt_[reg] = out_.size();
+        out_.u64(std::bit_cast<std::uint64_t>(plan_.Registers[reg]));
+      }
+    };
+    std::memset(constantAt_, 0, sizeof constantAt_);
+    for (const PlanStep& s : std::span(plan_.Steps, plan_.StepCount)) {
+      place(s.Left);
+      if (s.Op != PlanOp::Function) place(s.Right);
+    }
+    place(plan_.ResultRegister);
+    out_.align(16);
+  }
+
+  void saveArguments() {
+    for (int i = 0; i < 6; ++i) out_.op(0, true, {0x89}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+  }
+  void restoreArguments() {
+    for (int i = 0; i < 6; ++i) out_.op(0, true, {0x8B}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+  }
+  void storeVariables() {
+    for (int i = 0; i < 5; ++i) {
+      if (usesVariable(i)) out_.op(0xF2, false, {0x0F, 0x11}, VariableXmm + i, frame(VariablesAt + 8 * i));
+    }
+  }
+  // After a call the variables' registers are lost.
+  void restoreVariables() {
+    for (int i = 0; i < 5; ++i) {
+      if (usesVariable(i)) out_.op(0xF2, false, {0x0F, 0x10}, VariableXmm + i, frame(VariablesAt + 8 * i));
     }
   }
 
-  void setBase() { out_.movImmediate(Base, reinterpret_cast<std::uintptr_t>(plan_.Registers)); }
-
   // The arguments back as they came, and on to the evaluation without code.
   void leave() {
-    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(saved_));
-    for (int i = 0; i < 6; ++i) out_.op(0, true, {0x8B}, ArgumentRegisters[i], Memory{Rax, 8 * i});
+    if (calls_) restoreArguments();
+    if (frameSize_ > 0) {
+      out_.bytes({0x48, 0x81, 0xC4});  // add rsp, frame
+      out_.u32(static_cast<std::uint32_t>(frameSize_));
+    }
     out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(fallBack_));
     out_.bytes({0xFF, 0xE0});  // jmp rax
   }
 
-  // A Real6 argument into the register file as a double, or out to the
-  // reference unless it is plain or zero.
+  // A Real6 argument into its SSE register as a double, or out to the
+  // reference unless it is plain or zero. Uses rax, r10 and r11 only. The
+  // sign and the high fraction bits (bytes 2-5, sign-extended) and the
+  // exponent with the low fraction bits (bytes 0-1) are read apart and joined
+  // in the SSE register, the shortest way from the argument to the first
+  // operation.
   void readVariable(int index) {
     const Gpr from = ArgumentRegisters[index];
-    out_.op(0, false, {0x8B}, Rax, Memory{from, 0});        // mov eax, [from]: exponent and low fraction
-    out_.op(0, false, {0x0F, 0xB7}, R10, Memory{from, 4});  // movzx r10d, word [from + 4]
-    out_.op(0, true, {0xC1}, 4, R10);                        // shl r10, 32
-    out_.bytes({32});
-    out_.op(0, true, {0x09}, R10, Rax);          // or rax, r10: the 48 bits
-    out_.op(0, false, {0x0F, 0xB6}, R10, Rax);   // movzx r10d, al: the exponent byte
-    out_.op(0, false, {0x81}, 5, R10);           // sub r10d, lowest
+    const unsigned xmm = VariableXmm + index;
+    out_.op(0, true, {0x63}, Rax, Memory{from, 2});          // movsxd rax, dword [from + 2]
+    out_.op(0, false, {0x0F, 0xB6}, R10, Memory{from, 0});  // movzx r10d, byte [from]: the exponent
+    out_.op(0, false, {0x0F, 0xB6}, R11, Memory{from, 1});  // movzx r11d, byte [from + 1]: fraction bits 0-7
+    out_.op(0, true, {0xC1}, 4, Rax);                        // shl rax, 21: fraction bits 8-38 to 21-51
+    out_.bytes({21});
+    out_.op(0x66, true, {0x0F, 0x6E}, xmm, Rax);             // movq xmm, rax
+    out_.op(0x66, {0x0F, 0xDB}, xmm, KeepSignAndFractionAt);  // pand xmm: clear the exponent field
+    out_.op(0, false, {0x81}, 5, R10);                        // sub r10d, lowest
     out_.u32(LowestPlainByte);
     out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, span
     out_.u32(PlainExponentSpan);
     const std::size_t stub = out_.jump({0x0F, 0x87});  // ja
-    out_.op(0, false, {0x81}, 0, R10);  // add r10d: back to the double's exponent
+    out_.op(0, false, {0x81}, 0, R10);                 // add r10d: back to the double's exponent
     out_.u32(LowestPlainExponent);
     out_.op(0, true, {0xC1}, 4, R10);  // shl r10, 52
     out_.bytes({52});
-    out_.op(0, true, {0x89}, Rax, from);  // mov from, rax: the sign
-    out_.op(0, true, {0xC1}, 5, from);    // shr from, 47
-    out_.bytes({47});
-    out_.op(0, true, {0xC1}, 4, from);  // shl from, 63
-    out_.bytes({63});
-    out_.op(0, true, {0x09}, from, R10);  // or r10, from
-    for (const auto& [direction, count] : {std::pair{5u, 8u}, {4u, 25u}, {5u, 12u}}) {
-      out_.op(0, true, {0xC1}, direction, Rax);  // the 39 fraction bits to bits 13-51
-      out_.bytes({count});
-    }
-    out_.op(0, true, {0x09}, R10, Rax);                 // or rax, r10
-    out_.op(0, true, {0x89}, Rax, registerFile(index));  // mov [base + 8i], rax
+    out_.op(0, true, {0xC1}, 4, R11);  // shl r11, 13
+    out_.bytes({13});
+    out_.op(0, true, {0x09}, R11, R10);           // or r10, r11
+    out_.op(0x66, true, {0x0F, 0x6E}, Xmm0, R10);  // movq xmm0, r10
+    out_.op(0x66, false, {0x0F, 0xEB}, xmm, Xmm0);  // por xmm, xmm0
     stubs_[stubCount_++] = Stub{Stub::ZeroVariable, stub, out_.size(), nullptr, index};
   }
 
-  // xmm <- register file entry, or xmm3 when it is the previous result.
-  void load(unsigned xmm, int reg) {
+  // The register that holds reg's value, if one does.
+  bool inXmm(int reg, unsigned& xmm) const {
     if (reg == last_) {
-      out_.op(0x66, false, {0x0F, 0x28}, xmm, Previous);  // movapd xmm, xmm3
+      xmm = Previous;
+      return true;
+    }
+    if (reg < 5) {
+      xmm = VariableXmm + reg;
+      return true;
+    }
+    return false;
+  }
+
+  // An instruction with reg's value as its source operand: a register, a
+  // constant in the buffer or a slot in the frame.
+  struct Form {
+    unsigned prefix;
+    std::initializer_list<unsigned> opcode;
+  };
+  void withOperand(bool wide, Form registerForm, Form memoryForm, unsigned target, int reg) {
+    unsigned xmm = 0;
+    if (inXmm(reg, xmm)) {
+      out_.op(registerForm.prefix, wide, registerForm.opcode, target, xmm);
+    } else if (isConstant(reg)) {
+      out_.op(memoryForm.prefix, memoryForm.opcode, target, constantAt_[reg], wide);
     } else {
-      out_.op(0xF2, false, {0x0F, 0x10}, xmm, registerFile(reg));  // movsd xmm, [base + 8 * reg]
+      out_.op(memoryForm.prefix, wide, memoryForm.opcode, target, frame(storedAt_[reg]));
     }
   }
-  // gpr <- the bits of a register file entry or of the previous result.
+  // xmm <- reg's value: movapd from a register, movsd from memory.
+  void load(unsigned xmm, int reg) { withOperand(false, {0x66, {0x0F, 0x28}}, {0xF2, {0x0F, 0x10}}, xmm, reg); }
+  // gpr <- the bits of reg's value.
   void loadBits(unsigned gpr, int reg) {
-    if (reg == last_) {
-      out_.op(0x66, true, {0x0F, 0x7E}, Previous, gpr);  // movq gpr, xmm3
+    unsigned xmm = 0;
+    if (inXmm(reg, xmm)) {
+      out_.op(0x66, true, {0x0F, 0x7E}, xmm, gpr);  // movq gpr, xmm
     } else {
-      out_.op(0, true, {0x8B}, gpr, registerFile(reg));  // mov gpr, [base + 8 * reg]
+      withOperand(true, {0, {}}, {0, {0x8B}}, gpr, reg);  // mov gpr, [memory]
     }
   }
 
@@ -262,11 +370,11 @@ class PlanCompiler {
     stubs_[stubCount_++] = Stub{kind, from, back, s, last_};
   }
 
-  // With the value's bits plus 0x1000 in rcx (the rounding's carry gives
+  // With the value's bits plus 0x1000 in r10 (the rounding's carry gives
   // the rounded exponent): out to the reference unless the value is plain.
   // The stub lets 0 through.
   void checkRange() {
-    out_.bytes({0x48, 0x8D, 0x04, 0x09});  // lea rax, [rcx + rcx]
+    out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
     out_.bytes({0x48, 0xC1, 0xE8, 53});    // shr rax, 53
     out_.bytes({0x2D});                    // sub eax, lowest
     out_.u32(LowestPlainExponent);
@@ -276,40 +384,40 @@ class PlanCompiler {
     addStub(Stub::Zero, from, out_.size(), nullptr);
   }
 
-  void addIncrementToRcx() {
-    out_.bytes({0x48, 0x81, 0xC1});  // add rcx, 0x1000
+  void addIncrementToR10() {
+    out_.bytes({0x49, 0x81, 0xC2});  // add r10, 0x1000
     out_.u32(0x1000);
   }
 
   // The result in xmm becomes the previous result, stored if read later.
   void finish(const PlanStep& s, unsigned xmm) {
     out_.op(0x66, false, {0x0F, 0x28}, Previous, xmm);  // movapd xmm3, xmm
-    if (store_[s.Target]) out_.op(0xF2, false, {0x0F, 0x11}, Previous, registerFile(s.Target));
+    if (storedAt_[s.Target] != 0) out_.op(0xF2, false, {0x0F, 0x11}, Previous, frame(storedAt_[s.Target]));
     last_ = s.Target;
+  }
+
+  void checkDivisor(int reg) {
+    // A constant divisor is known now.
+    if (isConstant(reg) && std::fabs(plan_.Registers[reg]) > SafeDivisor) return;
+    loadBits(R10, reg);
+    out_.bytes({0x4D, 0x01, 0xD2});  // add r10, r10: |b| shifted
+    out_.movImmediate(Rax, SafeDivisorBits);
+    out_.bytes({0x49, 0x39, 0xC2});                        // cmp r10, rax
+    oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x86});  // jbe: a divisor near 0
   }
 
   void arithmetic(const PlanStep& s) {
     static constexpr unsigned Opcodes[] = {0x58, 0x5C, 0x59, 0x5E};  // addsd subsd mulsd divsd
-    if (s.Op == PlanOp::Divide) {
-      loadBits(Rcx, s.Right);
-      out_.bytes({0x48, 0x01, 0xC9});  // add rcx, rcx: |b| shifted
-      out_.movImmediate(Rdx, SafeDivisorBits);
-      out_.bytes({0x48, 0x39, 0xD1});                        // cmp rcx, rdx
-      oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x86});  // jbe: a divisor near 0
-    }
+    if (s.Op == PlanOp::Divide) checkDivisor(s.Right);
     load(Xmm2, s.Left);
     const unsigned opcode = Opcodes[static_cast<int>(s.Op)];
-    if (s.Right == last_) {
-      out_.op(0xF2, false, {0x0F, opcode}, Xmm2, Previous);
-    } else {
-      out_.op(0xF2, false, {0x0F, opcode}, Xmm2, registerFile(s.Right));
-    }
-    out_.bytes({0x66, 0x48, 0x0F, 0x7E, 0xD0});     // movq rax, xmm2
+    withOperand(false, {0xF2, {0x0F, opcode}}, {0xF2, {0x0F, opcode}}, Xmm2, s.Right);
+    out_.bytes({0x66, 0x48, 0x0F, 0x7E, 0xD0});      // movq rax, xmm2
     out_.op(0x66, {0x0F, 0xD4}, Xmm2, IncrementAt);  // paddq xmm2, increment
     out_.op(0x66, {0x0F, 0xDB}, Xmm2, MaskAt);       // pand xmm2, mask
-    out_.bytes({0x48, 0x8D, 0x88});                  // lea rcx, [rax + 0x1000]
+    out_.bytes({0x4C, 0x8D, 0x90});                  // lea r10, [rax + 0x1000]
     out_.u32(0x1000);
-    out_.bytes({0xF7, 0xC1});  // test ecx, 0x1FFF: the low bits were exactly 0x1000
+    out_.bytes({0x41, 0xF7, 0xC2});  // test r10d, 0x1FFF: the low bits were exactly 0x1000
     out_.u32(0x1FFF);
     const std::size_t tie = out_.jump({0x0F, 0x84});  // je
     addStub(Stub::Tie, tie, out_.size(), &s);         // the tie's value joins at the range check
@@ -317,10 +425,9 @@ class PlanCompiler {
     finish(s, Xmm2);
   }
 
-  // Calls an entry whose last argument is the odd flag's address (after the
-  // function's number for the general entry), with the stack aligned.
+  // Calls an entry whose last argument is the flag's address (after the
+  // function's number for the general entry).
   void callWithFlag(const void* entry, FunctionId general = FunctionId::None) {
-    out_.bytes({0x48, 0x83, 0xEC, 0x18});              // sub rsp, 24
     out_.bytes({0x48, 0xC7, 0x04, 0x24, 0, 0, 0, 0});  // mov qword [rsp], 0
     if (general != FunctionId::None) {
       out_.bytes({0xBF});  // mov edi, function
@@ -332,8 +439,7 @@ class PlanCompiler {
     out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(entry));
     out_.bytes({0xFF, 0xD0});              // call rax
     out_.bytes({0x48, 0x8B, 0x04, 0x24});  // mov rax, [rsp]
-    out_.bytes({0x48, 0x83, 0xC4, 0x18});  // add rsp, 24
-    setBase();
+    restoreVariables();
     out_.bytes({0x48, 0x85, 0xC0});                        // test rax, rax
     oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x85});  // jne
   }
@@ -345,6 +451,19 @@ class PlanCompiler {
       finish(s, Xmm2);
       return;
     }
+#if defined(__GLIBC__)
+    // glibc's double functions, as the plan's own evaluation uses them.
+    switch (s.Function) {
+      case FunctionId::SIN: return libraryFunction(s, &::sin);
+      case FunctionId::COS: return libraryFunction(s, &::cos);
+      case FunctionId::TAN: return libraryFunction(s, &::tan);
+      case FunctionId::ATA: return libraryFunction(s, &::atan);
+      case FunctionId::SIG: return libraryFunction(s, &::sin, true);
+      case FunctionId::COG: return libraryFunction(s, &::cos, true);
+      case FunctionId::TAG: return libraryFunction(s, &::tan, true);
+      default: break;
+    }
+#endif
     load(Xmm0, s.Left);
     if (const PlanFunctionPointer entry = PlanFunctionEntry(s.Function)) {
       callWithFlag(reinterpret_cast<const void*>(entry));
@@ -352,6 +471,76 @@ class PlanCompiler {
       callWithFlag(reinterpret_cast<const void*>(&PlanFunctionGeneral), s.Function);
     }
     finish(s, Xmm0);
+  }
+
+  // f(a) by the library, its argument kept in the frame for the plan's own
+  // function. Degree functions turn degrees into radians on doubles, keep
+  // them in the frame, and check that the result is not too sensitive to
+  // the radians' rounding.
+  void libraryFunction(const PlanStep& s, double (*library)(double), bool degrees = false) {
+    load(Xmm0, s.Left);
+    out_.op(0xF2, false, {0x0F, 0x11}, Xmm0, frame(ArgumentAt));  // movsd [argument], xmm0
+    if (degrees) {
+      out_.op(0xF2, {0x0F, 0x59}, Xmm0, OneEightiethAt);            // mulsd xmm0, 1/180
+      out_.op(0xF2, {0x0F, 0x59}, Xmm0, ShortPiAt);                 // mulsd xmm0, pi
+      out_.op(0xF2, false, {0x0F, 0x11}, Xmm0, frame(RadiansAt));  // movsd [radians], xmm0
+    }
+    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(library));
+    out_.bytes({0xFF, 0xD0});                     // call rax
+    out_.bytes({0x66, 0x48, 0x0F, 0x7E, 0xC0});  // movq rax, xmm0
+    const int sensitive = degrees ? checkSensitivity(s) : -1;
+    // Near a midpoint between two Real6 values the plan's own function decides.
+    out_.bytes({0x44, 0x8D, 0x90});  // lea r10d, [rax - (0x1000 - margin)]
+    out_.u32(static_cast<std::uint32_t>(-(0x1000 - static_cast<std::int32_t>(PlanFunctionMargin))));
+    out_.bytes({0x41, 0x81, 0xE2});  // and r10d, 0x1FFF
+    out_.u32(0x1FFF);
+    out_.bytes({0x41, 0x83, 0xFA, 2 * PlanFunctionMargin});  // cmp r10d, 2 * margin
+    addStub(Stub::Exact, out_.jump({0x0F, 0x86}), 0, &s);   // jbe
+    const int exact = stubCount_ - 1;
+    out_.op(0x66, {0x0F, 0xD4}, Xmm0, IncrementAt);  // paddq xmm0, increment
+    out_.op(0x66, {0x0F, 0xDB}, Xmm0, MaskAt);       // pand xmm0, mask
+    // The sine, cosine and arctangent of a plain value are plain: at most
+    // pi/2, and at least the value itself near 0 or about 2^-60 near
+    // multiples of pi. Tangents and degree functions are checked.
+    const bool plainResult = s.Function == FunctionId::SIN || s.Function == FunctionId::COS ||
+                             s.Function == FunctionId::ATA;
+    if (!plainResult) {
+      out_.bytes({0x4C, 0x8D, 0x90});  // lea r10, [rax + 0x1000]
+      out_.u32(0x1000);
+    }
+    stubs_[exact].back = out_.size();
+    if (sensitive >= 0) stubs_[sensitive].back = out_.size();
+    restoreVariables();
+    if (!plainResult) checkRange();
+    finish(s, Xmm0);
+  }
+
+  // With the result v in xmm0 and r in the frame: on to the plan's own
+  // function unless |r| <= 2 |v| (sine), r^2 <= 2 |v| (cosine) or
+  // |r| (1 + v^2) <= 2 |v| (tangent).
+  int checkSensitivity(const PlanStep& s) {
+    out_.op(0xF2, false, {0x0F, 0x10}, Xmm2, frame(RadiansAt));  // movsd xmm2, [radians]
+    switch (s.Function) {
+      case FunctionId::COG:
+        out_.op(0xF2, false, {0x0F, 0x59}, Xmm2, Xmm2);  // mulsd xmm2, xmm2
+        break;
+      case FunctionId::TAG:
+        out_.op(0x66, {0x0F, 0x54}, Xmm2, AbsoluteAt);   // andpd xmm2, sign mask
+        out_.op(0x66, false, {0x0F, 0x28}, Xmm1, Xmm0);  // movapd xmm1, xmm0
+        out_.op(0xF2, false, {0x0F, 0x59}, Xmm1, Xmm0);  // mulsd xmm1, xmm0
+        out_.op(0xF2, {0x0F, 0x58}, Xmm1, OneAt);        // addsd xmm1, 1
+        out_.op(0xF2, false, {0x0F, 0x59}, Xmm2, Xmm1);  // mulsd xmm2, xmm1
+        break;
+      default:
+        out_.op(0x66, {0x0F, 0x54}, Xmm2, AbsoluteAt);  // andpd xmm2, sign mask
+        break;
+    }
+    out_.op(0x66, false, {0x0F, 0x28}, Xmm1, Xmm0);  // movapd xmm1, xmm0
+    out_.op(0x66, {0x0F, 0x54}, Xmm1, AbsoluteAt);   // andpd xmm1, sign mask
+    out_.op(0xF2, {0x0F, 0x59}, Xmm1, ShareAt);      // mulsd xmm1, 2
+    out_.op(0x66, false, {0x0F, 0x2E}, Xmm2, Xmm1);  // ucomisd xmm2, xmm1
+    addStub(Stub::Exact, out_.jump({0x0F, 0x87}), 0, &s);  // ja
+    return stubCount_ - 1;
   }
 
   void power(const PlanStep& s) {
@@ -375,13 +564,11 @@ class PlanCompiler {
 
   // The answer, a plain value, into the caller's Real6, and error 0.
   void writeResult() {
-    const int result = plan_.ResultRegister;
-    loadBits(Rax, result);
-    out_.movImmediate(Rdx, reinterpret_cast<std::uintptr_t>(saved_));
-    out_.op(0, true, {0x8B}, R9, Memory{Rdx, 8 * 5});  // mov r9, the result's address
-    out_.bytes({0x48, 0x8D, 0x0C, 0x00});             // lea rcx, [rax + rax]
-    out_.bytes({0x48, 0x85, 0xC9});                   // test rcx, rcx
-    const std::size_t zero = out_.jump({0x0F, 0x84});  // je: all six bytes 0
+    loadBits(Rax, plan_.ResultRegister);
+    if (calls_) out_.op(0, true, {0x8B}, R9, frame(SavedAt + 8 * 5));  // mov r9, the result's address
+    out_.bytes({0x48, 0x8D, 0x0C, 0x00});                               // lea rcx, [rax + rax]
+    out_.bytes({0x48, 0x85, 0xC9});                                     // test rcx, rcx
+    const std::size_t zero = out_.jump({0x0F, 0x84});                   // je: all six bytes 0
     // The 39 fraction bits to bits 8-46; the low 13 bits of a Real6 value are 0.
     out_.bytes({0x48, 0x89, 0xC1});        // mov rcx, rax
     out_.bytes({0x48, 0xC1, 0xE1, 12});    // shl rcx, 12
@@ -396,12 +583,16 @@ class PlanCompiler {
     out_.u32(Real6ExponentOffset);
     out_.bytes({0x48, 0x09, 0xC1});  // or rcx, rax
     const std::size_t store = out_.size();
-    out_.op(0, false, {0x89}, Rcx, Memory{R9, 0});  // mov [r9], ecx
-    out_.bytes({0x48, 0xC1, 0xE9, 32});             // shr rcx, 32
+    out_.op(0, false, {0x89}, Rcx, Memory{R9, 0});     // mov [r9], ecx
+    out_.bytes({0x48, 0xC1, 0xE9, 32});                // shr rcx, 32
     out_.op(0x66, false, {0x89}, Rcx, Memory{R9, 4});  // mov [r9 + 4], cx
-    out_.bytes({0x48, 0x8B, 0x44, 0x24, 0x08});        // mov rax, [rsp + 8]: the error's address
-    out_.bytes({0xC7, 0x00, 0, 0, 0, 0});              // mov dword [rax], 0
-    out_.bytes({0xC3});                                // ret
+    out_.op(0, true, {0x8B}, Rax, frame(frameSize_ + 8));  // mov rax, the error's address
+    out_.bytes({0xC7, 0x00, 0, 0, 0, 0});                   // mov dword [rax], 0
+    if (frameSize_ > 0) {
+      out_.bytes({0x48, 0x81, 0xC4});  // add rsp, frame
+      out_.u32(static_cast<std::uint32_t>(frameSize_));
+    }
+    out_.bytes({0xC3});  // ret
     out_.patch(zero, out_.size());
     out_.bytes({0x31, 0xC9});  // xor ecx, ecx
     out_.jumpTo({0xE9}, store);
@@ -410,50 +601,81 @@ class PlanCompiler {
   void emitStub(const Stub& stub) {
     out_.patch(stub.from, out_.size());
     switch (stub.kind) {
-      case Stub::Tie:
-        // PlanTie(op, a, b) with the operands as the step read them.
-        last_ = stub.last;
-        load(Xmm0, stub.step->Left);
-        load(Xmm1, stub.step->Right);
-        out_.bytes({0x48, 0x83, 0xEC, 0x08});  // sub rsp, 8
-        out_.bytes({0xBF});                    // mov edi, op
-        out_.u32(static_cast<std::uint32_t>(stub.step->Op));
-        out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(&PlanTie));
-        out_.bytes({0xFF, 0xD0});              // call rax
-        out_.bytes({0x48, 0x83, 0xC4, 0x08});  // add rsp, 8
-        setBase();
-        out_.op(0x66, false, {0x0F, 0x28}, Xmm2, Xmm0);  // movapd xmm2, xmm0
-        out_.bytes({0x66, 0x48, 0x0F, 0x7E, 0xC1});     // movq rcx, xmm0
-        addIncrementToRcx();
-        out_.jumpTo({0xE9}, stub.back);  // on to the range check
-        return;
+      case Stub::Tie: return emitTie(stub);
       case Stub::Zero:
-        // Out of the plain range, unless it is zero: then rcx is 0x1000 or
+        // Out of the plain range, unless it is zero: then r10 is 0x1000 or
         // 0x8000000000001000.
-        out_.bytes({0x48, 0x8D, 0x04, 0x09});  // lea rax, [rcx + rcx]
+        out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
         out_.bytes({0x48, 0x3D});              // cmp rax, 0x2000
         out_.u32(0x2000);
         out_.jumpTo({0x0F, 0x85}, oddExit_);  // jne
+        out_.jumpTo({0xE9}, stub.back);
+        return;
+      case Stub::Exact:
+        // The plan's own function, on extended reals where it must.
+        out_.bytes({0x48, 0xC7, 0x04, 0x24, 0, 0, 0, 0});             // mov qword [rsp], 0
+        out_.op(0xF2, false, {0x0F, 0x10}, Xmm0, frame(ArgumentAt));  // movsd xmm0, [argument]
+        out_.bytes({0xBF});                                           // mov edi, function
+        out_.u32(static_cast<std::uint32_t>(stub.step->Function));
+        out_.bytes({0x48, 0x8D, 0x34, 0x24});  // lea rsi, [rsp]
+        out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(&PlanFunctionGeneral));
+        out_.bytes({0xFF, 0xD0});                     // call rax
+        out_.bytes({0x48, 0x8B, 0x04, 0x24});         // mov rax, [rsp]
+        out_.bytes({0x48, 0x85, 0xC0});               // test rax, rax
+        out_.jumpTo({0x0F, 0x85}, oddExit_);          // jne
+        out_.bytes({0x66, 0x49, 0x0F, 0x7E, 0xC2});  // movq r10, xmm0
+        addIncrementToR10();
         out_.jumpTo({0xE9}, stub.back);
         return;
       case Stub::ZeroVariable:
         // An exponent byte of 0 is the value 0, whatever the other bytes.
         out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, -lowest
         out_.u32(static_cast<std::uint32_t>(-LowestPlainByte));
-        out_.jumpTo({0x0F, 0x85}, oddExit_);                       // jne
-        out_.op(0, true, {0xC7}, 0, registerFile(stub.last));      // mov qword [base + 8i], 0
-        out_.u32(0);
+        out_.jumpTo({0x0F, 0x85}, oddExit_);  // jne
+        out_.op(0x66, false, {0x0F, 0x57}, VariableXmm + stub.last, VariableXmm + stub.last);  // xorpd xmm, xmm
         out_.jumpTo({0xE9}, stub.back);
         return;
     }
   }
 
+  // PlanTie(op, a, b) with the operands as the step read them. A plan that
+  // makes no calls keeps its arguments and variables in registers: they are
+  // kept in the frame (or in room made for them) around this call.
+  void emitTie(const Stub& stub) {
+    last_ = stub.last;
+    load(Xmm0, stub.step->Left);
+    load(Xmm1, stub.step->Right);
+    if (frameSize_ == 0) {
+      out_.bytes({0x48, 0x83, 0xEC, TieFrameSize});  // sub rsp, room
+    }
+    if (!calls_) {
+      saveArguments();
+      storeVariables();
+    }
+    out_.bytes({0xBF});  // mov edi, op
+    out_.u32(static_cast<std::uint32_t>(stub.step->Op));
+    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(&PlanTie));
+    out_.bytes({0xFF, 0xD0});  // call rax
+    if (!calls_) restoreArguments();
+    restoreVariables();
+    if (frameSize_ == 0) {
+      out_.bytes({0x48, 0x83, 0xC4, TieFrameSize});  // add rsp, room
+    }
+    out_.op(0x66, false, {0x0F, 0x28}, Xmm2, Xmm0);  // movapd xmm2, xmm0
+    out_.bytes({0x66, 0x49, 0x0F, 0x7E, 0xC2});     // movq r10, xmm0
+    addIncrementToR10();
+    out_.jumpTo({0xE9}, stub.back);  // on to the range check
+  }
+
   const EvaluationPlan& plan_;
   Emitter out_;
-  std::uint64_t* saved_;
   const void* fallBack_;
+  bool calls_ = false;
+  std::int32_t frameSize_ = 0;
   int last_ = NoRegister;
-  bool store_[PlanRegisterCapacity];
+  bool isTarget_[PlanRegisterCapacity];
+  std::int32_t storedAt_[PlanRegisterCapacity];   // 0: not stored
+  std::size_t constantAt_[PlanRegisterCapacity];  // 0: not a constant
   Stub stubs_[MaxStubs];
   int stubCount_ = 0;
   std::size_t oddJumps_[2 * SlotCapacity];
@@ -478,7 +700,7 @@ bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
     return false;
   }
   // Never writable and executable at once.
-  PlanCompiler compiler(plan, code_, saved_, reinterpret_cast<const void*>(fallBack));
+  PlanCompiler compiler(plan, code_, reinterpret_cast<const void*>(fallBack));
   const std::size_t entry = compiler.compile();
   if (mprotect(code_, CodeCapacity, PROT_READ | PROT_EXEC) != 0 || entry == 0) return false;
   entry_ = reinterpret_cast<Calculation>(code_ + entry);

@@ -16,10 +16,9 @@ namespace {
 constexpr long double Bound = 1e19L;
 constexpr long double SmallBound = 1e-19L;
 // Degree conversions use pi as six decimals, as the typed constant does.
-constexpr long double ShortPi = 3.141593L;
 constexpr long double FullPi = 3.14159265358979323846264338327950288L;
 
-long double toRadians(long double degrees) { return degrees * (1.0L / 180.0L) * ShortPi; }
+long double toRadians(long double degrees) { return degrees * OneEightieth * ShortPi; }
 long double toDegrees(long double radians) { return radians * 180.0L * (1.0L / ShortPi); }
 
 // The processor's sine and cosine give up at 2^63; the engine answers 0 there.

@@ -150,15 +150,10 @@ double power(double base, double exponent, std::uint64_t& odd) {
   return static_cast<double>(r);
 }
 
-// Library functions on doubles are within a few units in the last place of
-// the true value, and the reference's extended results within a small part
-// of one. Unless the double result lies this many units from a point halfway
-// between two Real6 values, both round to the same Real6.
-constexpr std::uint64_t FunctionMargin = 16;
-
+// See PlanFunctionMargin.
 inline bool nearMidpoint(double v) {
   const std::uint64_t low = std::bit_cast<std::uint64_t>(v) & 0x1FFF;
-  return low - (0x1000 - FunctionMargin) <= 2 * FunctionMargin;
+  return low - (0x1000 - PlanFunctionMargin) <= 2 * PlanFunctionMargin;
 }
 
 inline double roundPlain(double v) {
@@ -177,18 +172,33 @@ inline double roundPlain(double v) {
 // f(hi + lo) = f(hi) + f'(hi) * lo. Kept to arguments where lo is tiny and
 // results far from 0, so the dropped terms stay far below a unit in the
 // last place.
-constexpr long double ShortPiExtended = 3.141593L;
 constexpr double LargestDegreeArgument = 0x1p20;
 constexpr double SmallestDegreeResult = 0x1p-20;
 
 // Dropping lo moves a result by at most |lo| * |f'(hi)| <= 2^-53 |hi f'(hi)|;
 // where that is below 8 |f(hi)| the result stays within 8 units in the last
-// place, well inside FunctionMargin, and one library call does.
+// place, well inside PlanFunctionMargin, and one library call does.
 constexpr double ShortArgumentShare = 8;
 
 #if defined(__GLIBC__)
+bool doubleRadiansFunction(FunctionId function, double x, double& v) {
+  const double r = x * DoubleOneEightieth * DoubleShortPi;
+  switch (function) {
+    case FunctionId::SIG:
+      v = std::sin(r);
+      return std::fabs(r) <= DoubleRadiansShare * std::fabs(v);
+    case FunctionId::COG:
+      v = std::cos(r);
+      return r * r <= DoubleRadiansShare * std::fabs(v);
+    default:
+      v = std::tan(r);
+      return std::fabs(r) * (1 + v * v) <= DoubleRadiansShare * std::fabs(v);
+  }
+}
+
 bool degreeFunction(FunctionId function, double x, double& v) {
-  const long double radians = x * (1.0L / 180.0L) * ShortPiExtended;
+  if (doubleRadiansFunction(function, x, v)) return true;
+  const long double radians = x * OneEightieth * ShortPi;
   const double hi = static_cast<double>(radians);
   switch (function) {
     case FunctionId::SIG:

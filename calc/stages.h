@@ -15,6 +15,19 @@ namespace brunzit {
 // Rounds to the nearest Real6 value (ties to even), kept as an extended real.
 long double RoundToReal6(long double value);
 
+// Degrees become radians with pi as the calculator writes it, 3.141593, on
+// extended reals: x * (1/180) * pi, in that order.
+inline constexpr long double ShortPi = 3.141593L;
+inline constexpr long double OneEightieth = 1.0L / 180.0L;
+// The degree functions first try the radians on doubles: 1/180 and pi
+// rounded to doubles and two rounded products put r within 4.002 * 2^-53 |r|
+// of the extended radians. Where |r f'(r)| <= 2 |f(r)| (with |sin r| <= |r|
+// for the cosine) that moves the result by less than 8.01 units in the last
+// place, inside PlanFunctionMargin.
+inline constexpr double DoubleOneEightieth = 1.0 / 180;
+inline constexpr double DoubleShortPi = 3.141593;
+inline constexpr double DoubleRadiansShare = 2;
+
 // Real6 values have 40 significant bits and a small exponent range, so each
 // one is exactly a double; these convert without any rounding.
 inline double Real6ToDouble(Real6 value) {
@@ -169,6 +182,12 @@ bool RunPlan(EvaluationPlan& plan, const double variables[5], double& result);
 // range.
 double PlanFunction(FunctionId function, double x, std::uint64_t& odd);
 
+// Library functions on doubles are within a few units in the last place of
+// the true value, and the reference's extended results within a small part
+// of one. Unless the double result lies this many units from a point halfway
+// between two Real6 values, both round to the same Real6.
+inline constexpr unsigned PlanFunctionMargin = 16;
+
 // The entries compiled plans call, with the C calling convention. Each sets
 // *odd where the plan's own evaluation above would.
 using PlanFunctionPointer = double (*)(double x, std::uint64_t* odd);
@@ -210,7 +229,6 @@ class CompiledPlan {
  private:
   unsigned char* code_ = nullptr;
   Calculation entry_ = nullptr;
-  std::uint64_t saved_[6] = {};  // the arguments, for the way out
 };
 
 }  // namespace brunzit
