@@ -54,7 +54,8 @@ enum ConstantSlot : std::size_t {
   OneEightiethAt = 80,
   ShortPiAt = 96,
   KeepSignAndFractionAt = 112,
-  PlanConstantsAt = 128
+  NegateAt = 128,
+  PlanConstantsAt = 144
 };
 
 // The stack frame: the flag the entries set, a library function's argument
@@ -244,7 +245,7 @@ class PlanCompiler {
     for (std::uint64_t constant :
          {RoundingIncrement, RoundingMask, SignMask, std::bit_cast<std::uint64_t>(DoubleRadiansShare),
           std::bit_cast<std::uint64_t>(1.0), std::bit_cast<std::uint64_t>(DoubleOneEightieth),
-          std::bit_cast<std::uint64_t>(DoubleShortPi), KeepSignAndFraction}) {
+          std::bit_cast<std::uint64_t>(DoubleShortPi), KeepSignAndFraction, ~SignMask}) {
       out_.u64(constant);
       out_.u64(constant);
     }
@@ -491,10 +492,11 @@ class PlanCompiler {
     const int sensitive = degrees ? checkSensitivity(s) : -1;
     // Near a midpoint between two Real6 values the plan's own function decides.
     out_.bytes({0x44, 0x8D, 0x90});  // lea r10d, [rax - (0x1000 - margin)]
-    out_.u32(static_cast<std::uint32_t>(-(0x1000 - static_cast<std::int32_t>(PlanFunctionMargin))));
+    const unsigned margin = PlanFunctionMarginFor(s.Function);
+    out_.u32(static_cast<std::uint32_t>(-(0x1000 - static_cast<std::int32_t>(margin))));
     out_.bytes({0x41, 0x81, 0xE2});  // and r10d, 0x1FFF
     out_.u32(0x1FFF);
-    out_.bytes({0x41, 0x83, 0xFA, 2 * PlanFunctionMargin});  // cmp r10d, 2 * margin
+    out_.bytes({0x41, 0x83, 0xFA, 2 * margin});  // cmp r10d, 2 * margin
     addStub(Stub::Exact, out_.jump({0x0F, 0x86}), 0, &s);   // jbe
     const int exact = stubCount_ - 1;
     out_.op(0x66, {0x0F, 0xD4}, Xmm0, IncrementAt);  // paddq xmm0, increment
@@ -645,6 +647,16 @@ class PlanCompiler {
     last_ = stub.last;
     load(Xmm0, stub.step->Left);
     load(Xmm1, stub.step->Right);
+    std::size_t inexact[2] = {0, 0};
+    if (settleExactTie(stub.step->Op, inexact)) {
+      out_.jumpTo({0xE9}, stub.back);
+      const std::size_t call = out_.size();
+      for (const std::size_t from : inexact) {
+        if (from != 0) out_.patch(from, call);
+      }
+      load(Xmm0, stub.step->Left);
+      load(Xmm1, stub.step->Right);
+    }
     if (frameSize_ == 0) {
       out_.bytes({0x48, 0x83, 0xEC, TieFrameSize});  // sub rsp, room
     }
@@ -665,6 +677,60 @@ class PlanCompiler {
     out_.bytes({0x66, 0x49, 0x0F, 0x7E, 0xC2});     // movq r10, xmm0
     addIncrementToR10();
     out_.jumpTo({0xE9}, stub.back);  // on to the range check
+  }
+
+  // A sum that lost nothing, or a product of factors whose significant bits
+  // fit in a double together, is a true tie: rounded half to even here,
+  // without a call (the plan's ties are mostly of this kind). Leaves the
+  // value in xmm2 and r10 as the range check wants them; jumps to the
+  // displacements in `inexact` otherwise.
+  bool settleExactTie(PlanOp op, std::size_t (&inexact)[2]) {
+    const unsigned opcode = op == PlanOp::Add ? 0x58 : op == PlanOp::Subtract ? 0x5C : 0x59;
+    if (op == PlanOp::Add || op == PlanOp::Subtract) {
+      out_.op(0x66, false, {0x0F, 0x28}, 4, Xmm0);  // movapd xmm4, xmm0
+      out_.op(0xF2, false, {0x0F, opcode}, 4, Xmm1);  // s = a op b
+      if (op == PlanOp::Subtract) out_.op(0x66, {0x0F, 0x57}, Xmm1, NegateAt);  // xorpd xmm1: b = -b
+      out_.op(0x66, false, {0x0F, 0x28}, 5, 4);       // movapd xmm5, xmm4
+      out_.op(0xF2, false, {0x0F, 0x5C}, 5, Xmm0);    // xmm5 = s - a
+      out_.op(0x66, false, {0x0F, 0x28}, 6, 4);       // movapd xmm6, xmm4
+      out_.op(0xF2, false, {0x0F, 0x5C}, 6, 5);       // xmm6 = s - (s - a)
+      out_.op(0x66, false, {0x0F, 0x28}, 7, Xmm0);    // movapd xmm7, xmm0
+      out_.op(0xF2, false, {0x0F, 0x5C}, 7, 6);       // xmm7 = a - xmm6
+      out_.op(0xF2, false, {0x0F, 0x5C}, Xmm1, 5);    // xmm1 = b - (s - a)
+      out_.op(0xF2, false, {0x0F, 0x58}, 7, Xmm1);    // xmm7: what the sum lost
+      out_.op(0x66, false, {0x0F, 0x57}, 5, 5);       // xorpd xmm5, xmm5
+      out_.op(0x66, false, {0x0F, 0x2E}, 7, 5);       // ucomisd xmm7, xmm5
+      inexact[0] = out_.jump({0x0F, 0x85});            // jne
+      inexact[1] = out_.jump({0x0F, 0x8A});            // jp
+    } else if (op == PlanOp::Multiply) {
+      out_.op(0x66, false, {0x0F, 0x28}, 4, Xmm0);  // movapd xmm4, xmm0
+      out_.op(0xF2, false, {0x0F, 0x59}, 4, Xmm1);  // s = a * b
+      // Trailing zeros of both significands (implicit bit set) at least 53.
+      for (const auto& [xmm, gpr] : {std::pair{Xmm0, Rax}, std::pair{Xmm1, R10}}) {
+        out_.op(0x66, true, {0x0F, 0x7E}, xmm, gpr);  // movq gpr, xmm
+        out_.op(0, true, {0x0F, 0xBA}, 5, gpr);       // bts gpr, 52
+        out_.bytes({52});
+        out_.op(0, true, {0x0F, 0xBC}, gpr, gpr);  // bsf gpr, gpr
+      }
+      out_.op(0, false, {0x01}, R10, Rax);  // add eax, r10d
+      out_.bytes({0x83, 0xF8, 53});         // cmp eax, 53
+      inexact[0] = out_.jump({0x0F, 0x82});  // jb
+    } else {
+      return false;
+    }
+    out_.op(0x66, true, {0x0F, 0x7E}, 4, Rax);  // movq rax, xmm4
+    out_.op(0, true, {0x89}, Rax, R10);        // mov r10, rax
+    out_.op(0, true, {0xC1}, 5, R10);          // shr r10, 1: bit 13 to bit 12
+    out_.bytes({1});
+    out_.op(0, false, {0x81}, 4, R10);  // and r10d, 0x1000
+    out_.u32(0x1000);
+    out_.op(0, true, {0x01}, R10, Rax);  // add rax, r10: up when odd
+    out_.bytes({0x48, 0x25});           // and rax, -0x2000
+    out_.u32(0xFFFFE000);
+    out_.op(0x66, true, {0x0F, 0x6E}, Xmm2, Rax);  // movq xmm2, rax
+    out_.bytes({0x4C, 0x8D, 0x90});                // lea r10, [rax + 0x1000]
+    out_.u32(0x1000);
+    return true;
   }
 
   const EvaluationPlan& plan_;

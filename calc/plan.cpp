@@ -150,10 +150,10 @@ double power(double base, double exponent, std::uint64_t& odd) {
   return static_cast<double>(r);
 }
 
-// See PlanFunctionMargin.
-inline bool nearMidpoint(double v) {
+// See PlanFunctionMarginFor.
+inline bool nearMidpoint(double v, std::uint64_t margin) {
   const std::uint64_t low = std::bit_cast<std::uint64_t>(v) & 0x1FFF;
-  return low - (0x1000 - PlanFunctionMargin) <= 2 * PlanFunctionMargin;
+  return low - (0x1000 - margin) <= 2 * margin;
 }
 
 inline double roundPlain(double v) {
@@ -177,7 +177,7 @@ constexpr double SmallestDegreeResult = 0x1p-20;
 
 // Dropping lo moves a result by at most |lo| * |f'(hi)| <= 2^-53 |hi f'(hi)|;
 // where that is below 8 |f(hi)| the result stays within 8 units in the last
-// place, well inside PlanFunctionMargin, and one library call does.
+// place, well inside the degree functions' margin, and one library call does.
 constexpr double ShortArgumentShare = 8;
 
 #if defined(__GLIBC__)
@@ -273,7 +273,7 @@ bool degreeFunction(FunctionId, double, double&) { return false; }
       break;
     default: return exactFunction(function, x, odd);
   }
-  if (nearMidpoint(v) || !std::isfinite(v)) return exactFunction(function, x, odd);
+  if (nearMidpoint(v, PlanFunctionMarginFor(function)) || !std::isfinite(v)) return exactFunction(function, x, odd);
   v = roundPlain(v);
   odd |= !plainValue(v);
   return v;
