@@ -9,11 +9,13 @@
 // plain range leaves at once: the arguments are put back and the code jumps
 // to the evaluation without code, as if that had been called.
 //
-// Where values live: the previous step's result in xmm3, the variables in
-// xmm8-xmm12, the plan's constants in the code buffer (after the constants
-// the code itself reads), and results read again later in a stack frame.
-// xmm0-xmm2, rax, r10 and r11 are scratch; the argument registers stay as
-// they came unless the plan makes calls, and then the frame keeps them.
+// Where values live: the previous step's result in xmm0, xmm2 or xmm3 (a
+// step computes in a register other than the one holding its operand), the
+// variables in xmm8-xmm12, the plan's constants in the code buffer (after
+// the constants the code itself reads), and results read again later in a
+// stack frame. The other SSE registers, rax, r10 and r11 are scratch; the
+// argument registers stay as they came unless the plan makes calls, and
+// then the frame keeps them.
 
 #include "calc/stages.h"
 
@@ -69,13 +71,12 @@ constexpr std::int32_t LowestPlainExponent = 1023 - 126;
 constexpr std::int32_t PlainExponentSpan = 62 + 126;
 // The same range for a Real6's exponent byte (bias 129 against 1023).
 constexpr std::int32_t Real6ExponentOffset = 1023 - 129;
-constexpr std::int32_t LowestPlainByte = LowestPlainExponent - Real6ExponentOffset;
 // |b| above this as a divisor: bits of 1.000001e-19 shifted left by one.
 constexpr double SafeDivisor = 1.000001e-19;
 const std::uint64_t SafeDivisorBits = std::bit_cast<std::uint64_t>(SafeDivisor) << 1;
 
 enum Gpr : unsigned { Rax = 0, Rcx = 1, Rdx = 2, Rsp = 4, Rsi = 6, Rdi = 7, R8 = 8, R9 = 9, R10 = 10, R11 = 11 };
-enum Xmm : unsigned { Xmm0 = 0, Xmm1 = 1, Xmm2 = 2, Previous = 3 };
+enum Xmm : unsigned { Xmm0 = 0, Xmm1 = 1, Xmm2 = 2, Xmm3 = 3 };
 // The arguments in calling order: X, Y, Z, U, V, the result.
 constexpr Gpr ArgumentRegisters[6] = {Rdi, Rsi, Rdx, Rcx, R8, R9};
 // X, Y, Z, U, V live in xmm8 to xmm12.
@@ -174,7 +175,9 @@ struct Stub {
   std::size_t from;      // displacement of the jump into the stub
   std::size_t back;      // where the stub returns
   const PlanStep* step;  // the step's operation, operands and function
-  int last;              // the register xmm3 held before the step
+  int last;              // the previous result before the step
+  unsigned lastXmm;      // and the SSE register holding it
+  unsigned work;         // the SSE register the step computes in
 };
 
 class PlanCompiler {
@@ -256,9 +259,14 @@ class PlanCompiler {
       }
     };
     std::memset(constantAt_, 0, sizeof constantAt_);
+    std::memset(reciprocalAt_, 0, sizeof reciprocalAt_);
     for (const PlanStep& s : std::span(plan_.Steps, plan_.StepCount)) {
       place(s.Left);
       if (s.Op != PlanOp::Function) place(s.Right);
+      if (s.Op == PlanOp::Divide && powerOfTwo(s.Right) && reciprocalAt_[s.Right] == 0) {
+        reciprocalAt_[s.Right] = out_.size();
+        out_.u64(std::bit_cast<std::uint64_t>(1 / plan_.Registers[s.Right]));
+      }
     }
     place(plan_.ResultRegister);
     out_.align(16);
@@ -295,41 +303,41 @@ class PlanCompiler {
 
   // A Real6 argument into its SSE register as a double, or out to the
   // reference unless it is plain or zero. Uses rax, r10 and r11 only. The
-  // sign and the high fraction bits (bytes 2-5, sign-extended) and the
-  // exponent with the low fraction bits (bytes 0-1) are read apart and joined
-  // in the SSE register, the shortest way from the argument to the first
-  // operation.
+  // sign and the fraction (bytes 1-5, the upper four sign-extended) and the
+  // exponent (byte 0) take two short paths joined in the SSE register: the
+  // shortest way from the argument to the first operation.
   void readVariable(int index) {
     const Gpr from = ArgumentRegisters[index];
     const unsigned xmm = VariableXmm + index;
     out_.op(0, true, {0x63}, Rax, Memory{from, 2});          // movsxd rax, dword [from + 2]
+    out_.op(0, false, {0x0F, 0xB6}, R11, Memory{from, 1});  // movzx r11d, byte [from + 1]
     out_.op(0, false, {0x0F, 0xB6}, R10, Memory{from, 0});  // movzx r10d, byte [from]: the exponent
-    out_.op(0, false, {0x0F, 0xB6}, R11, Memory{from, 1});  // movzx r11d, byte [from + 1]: fraction bits 0-7
     out_.op(0, true, {0xC1}, 4, Rax);                        // shl rax, 21: fraction bits 8-38 to 21-51
     out_.bytes({21});
+    out_.op(0, true, {0xC1}, 4, R11);  // shl r11, 13: fraction bits 0-7 to 13-20
+    out_.bytes({13});
+    out_.op(0, true, {0x09}, R11, Rax);                       // or rax, r11
     out_.op(0x66, true, {0x0F, 0x6E}, xmm, Rax);             // movq xmm, rax
     out_.op(0x66, {0x0F, 0xDB}, xmm, KeepSignAndFractionAt);  // pand xmm: clear the exponent field
-    out_.op(0, false, {0x81}, 5, R10);                        // sub r10d, lowest
-    out_.u32(LowestPlainByte);
-    out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, span
-    out_.u32(PlainExponentSpan);
-    const std::size_t stub = out_.jump({0x0F, 0x87});  // ja
-    out_.op(0, false, {0x81}, 0, R10);                 // add r10d: back to the double's exponent
+    out_.op(0, false, {0x81}, 0, R10);                        // add r10d: the double's exponent
+    out_.u32(Real6ExponentOffset);
+    out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, lowest
     out_.u32(LowestPlainExponent);
-    out_.op(0, true, {0xC1}, 4, R10);  // shl r10, 52
+    const std::size_t low = out_.jump({0x0F, 0x82});  // jb: zero or too small
+    out_.op(0, false, {0x81}, 7, R10);               // cmp r10d, highest
+    out_.u32(LowestPlainExponent + PlainExponentSpan);
+    oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x87});  // ja
+    out_.op(0, true, {0xC1}, 4, R10);                     // shl r10, 52
     out_.bytes({52});
-    out_.op(0, true, {0xC1}, 4, R11);  // shl r11, 13
-    out_.bytes({13});
-    out_.op(0, true, {0x09}, R11, R10);           // or r10, r11
-    out_.op(0x66, true, {0x0F, 0x6E}, Xmm0, R10);  // movq xmm0, r10
+    out_.op(0x66, true, {0x0F, 0x6E}, Xmm0, R10);   // movq xmm0, r10
     out_.op(0x66, false, {0x0F, 0xEB}, xmm, Xmm0);  // por xmm, xmm0
-    stubs_[stubCount_++] = Stub{Stub::ZeroVariable, stub, out_.size(), nullptr, index};
+    stubs_[stubCount_++] = Stub{Stub::ZeroVariable, low, out_.size(), nullptr, index, 0, 0};
   }
 
   // The register that holds reg's value, if one does.
   bool inXmm(int reg, unsigned& xmm) const {
     if (reg == last_) {
-      xmm = Previous;
+      xmm = lastXmm_;
       return true;
     }
     if (reg < 5) {
@@ -356,7 +364,20 @@ class PlanCompiler {
     }
   }
   // xmm <- reg's value: movapd from a register, movsd from memory.
-  void load(unsigned xmm, int reg) { withOperand(false, {0x66, {0x0F, 0x28}}, {0xF2, {0x0F, 0x10}}, xmm, reg); }
+  void load(unsigned xmm, int reg) {
+    unsigned from = 0;
+    if (inXmm(reg, from) && from == xmm) return;
+    withOperand(false, {0x66, {0x0F, 0x28}}, {0xF2, {0x0F, 0x10}}, xmm, reg);
+  }
+  // xmm0 <- left and xmm1 <- right, in the order that keeps a previous
+  // result in xmm0 until it is read.
+  void loadPair(int left, int right) {
+    unsigned from = 0;
+    const bool rightInXmm0 = inXmm(right, from) && from == Xmm0;
+    if (rightInXmm0) load(Xmm1, right);
+    load(Xmm0, left);
+    if (!rightInXmm0) load(Xmm1, right);
+  }
   // gpr <- the bits of reg's value.
   void loadBits(unsigned gpr, int reg) {
     unsigned xmm = 0;
@@ -368,7 +389,7 @@ class PlanCompiler {
   }
 
   void addStub(Stub::Kind kind, std::size_t from, std::size_t back, const PlanStep* s) {
-    stubs_[stubCount_++] = Stub{kind, from, back, s, last_};
+    stubs_[stubCount_++] = Stub{kind, from, back, s, last_, lastXmm_, work_};
   }
 
   // With the value's bits plus 0x1000 in r10 (the rounding's carry gives
@@ -392,10 +413,14 @@ class PlanCompiler {
 
   // The result in xmm becomes the previous result, stored if read later.
   void finish(const PlanStep& s, unsigned xmm) {
-    out_.op(0x66, false, {0x0F, 0x28}, Previous, xmm);  // movapd xmm3, xmm
-    if (storedAt_[s.Target] != 0) out_.op(0xF2, false, {0x0F, 0x11}, Previous, frame(storedAt_[s.Target]));
+    if (storedAt_[s.Target] != 0) out_.op(0xF2, false, {0x0F, 0x11}, xmm, frame(storedAt_[s.Target]));
     last_ = s.Target;
+    lastXmm_ = xmm;
   }
+
+  // A step computes in xmm2 or xmm3, whichever does not hold the previous
+  // result: the operands stay as they were, for a tie's second look.
+  unsigned chooseWork() { return work_ = lastXmm_ == Xmm2 ? Xmm3 : Xmm2; }
 
   void checkDivisor(int reg) {
     // A constant divisor is known now.
@@ -407,15 +432,45 @@ class PlanCompiler {
     oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x86});  // jbe: a divisor near 0
   }
 
+  bool powerOfTwo(int reg) const {
+    int exponent = 0;
+    return isConstant(reg) && std::frexp(std::fabs(plan_.Registers[reg]), &exponent) == 0.5;
+  }
+
+  // A product with a power of two, or a quotient by one (as a product by its
+  // reciprocal), keeps the other value's significant bits: nothing to round,
+  // no tie, only the range to check.
+  bool scaling(const PlanStep& s) const {
+    return (s.Op == PlanOp::Multiply && (powerOfTwo(s.Left) || powerOfTwo(s.Right))) ||
+           (s.Op == PlanOp::Divide && powerOfTwo(s.Right));
+  }
+
+  void scale(const PlanStep& s) {
+    const unsigned work = chooseWork();
+    load(work, s.Left);
+    if (s.Op == PlanOp::Divide) {
+      out_.op(0xF2, {0x0F, 0x59}, work, reciprocalAt_[s.Right]);  // mulsd work, 1 / divisor
+    } else {
+      withOperand(false, {0xF2, {0x0F, 0x59}}, {0xF2, {0x0F, 0x59}}, work, s.Right);
+    }
+    out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);  // movq rax, work
+    out_.bytes({0x4C, 0x8D, 0x90});               // lea r10, [rax + 0x1000]
+    out_.u32(0x1000);
+    checkRange();
+    finish(s, work);
+  }
+
   void arithmetic(const PlanStep& s) {
     static constexpr unsigned Opcodes[] = {0x58, 0x5C, 0x59, 0x5E};  // addsd subsd mulsd divsd
+    if (scaling(s)) return scale(s);
     if (s.Op == PlanOp::Divide) checkDivisor(s.Right);
-    load(Xmm2, s.Left);
+    const unsigned work = chooseWork();
+    load(work, s.Left);
     const unsigned opcode = Opcodes[static_cast<int>(s.Op)];
-    withOperand(false, {0xF2, {0x0F, opcode}}, {0xF2, {0x0F, opcode}}, Xmm2, s.Right);
-    out_.bytes({0x66, 0x48, 0x0F, 0x7E, 0xD0});      // movq rax, xmm2
-    out_.op(0x66, {0x0F, 0xD4}, Xmm2, IncrementAt);  // paddq xmm2, increment
-    out_.op(0x66, {0x0F, 0xDB}, Xmm2, MaskAt);       // pand xmm2, mask
+    withOperand(false, {0xF2, {0x0F, opcode}}, {0xF2, {0x0F, opcode}}, work, s.Right);
+    out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);    // movq rax, work
+    out_.op(0x66, {0x0F, 0xD4}, work, IncrementAt);  // paddq work, increment
+    out_.op(0x66, {0x0F, 0xDB}, work, MaskAt);       // pand work, mask
     out_.bytes({0x4C, 0x8D, 0x90});                  // lea r10, [rax + 0x1000]
     out_.u32(0x1000);
     out_.bytes({0x41, 0xF7, 0xC2});  // test r10d, 0x1FFF: the low bits were exactly 0x1000
@@ -423,7 +478,7 @@ class PlanCompiler {
     const std::size_t tie = out_.jump({0x0F, 0x84});  // je
     addStub(Stub::Tie, tie, out_.size(), &s);         // the tie's value joins at the range check
     checkRange();
-    finish(s, Xmm2);
+    finish(s, work);
   }
 
   // Calls an entry whose last argument is the flag's address (after the
@@ -447,9 +502,10 @@ class PlanCompiler {
 
   void function(const PlanStep& s) {
     if (s.Function == FunctionId::ABS) {
-      load(Xmm2, s.Left);
-      out_.op(0x66, {0x0F, 0x54}, Xmm2, AbsoluteAt);  // andpd xmm2, sign mask
-      finish(s, Xmm2);
+      const unsigned work = chooseWork();
+      load(work, s.Left);
+      out_.op(0x66, {0x0F, 0x54}, work, AbsoluteAt);  // andpd work, sign mask
+      finish(s, work);
       return;
     }
 #if defined(__GLIBC__)
@@ -546,8 +602,7 @@ class PlanCompiler {
   }
 
   void power(const PlanStep& s) {
-    load(Xmm0, s.Left);
-    load(Xmm1, s.Right);
+    loadPair(s.Left, s.Right);
     callWithFlag(reinterpret_cast<const void*>(s.Op == PlanOp::PowerWhole ? &PlanPowerWhole : &PlanPower));
     finish(s, Xmm0);
   }
@@ -631,8 +686,8 @@ class PlanCompiler {
         return;
       case Stub::ZeroVariable:
         // An exponent byte of 0 is the value 0, whatever the other bytes.
-        out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, -lowest
-        out_.u32(static_cast<std::uint32_t>(-LowestPlainByte));
+        out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, the offset alone
+        out_.u32(Real6ExponentOffset);
         out_.jumpTo({0x0F, 0x85}, oddExit_);  // jne
         out_.op(0x66, false, {0x0F, 0x57}, VariableXmm + stub.last, VariableXmm + stub.last);  // xorpd xmm, xmm
         out_.jumpTo({0xE9}, stub.back);
@@ -645,17 +700,16 @@ class PlanCompiler {
   // kept in the frame (or in room made for them) around this call.
   void emitTie(const Stub& stub) {
     last_ = stub.last;
-    load(Xmm0, stub.step->Left);
-    load(Xmm1, stub.step->Right);
+    lastXmm_ = stub.lastXmm;
+    loadPair(stub.step->Left, stub.step->Right);
     std::size_t inexact[2] = {0, 0};
-    if (settleExactTie(stub.step->Op, inexact)) {
+    if (settleExactTie(stub.step->Op, stub.work, inexact)) {
       out_.jumpTo({0xE9}, stub.back);
       const std::size_t call = out_.size();
       for (const std::size_t from : inexact) {
         if (from != 0) out_.patch(from, call);
       }
-      load(Xmm0, stub.step->Left);
-      load(Xmm1, stub.step->Right);
+      loadPair(stub.step->Left, stub.step->Right);
     }
     if (frameSize_ == 0) {
       out_.bytes({0x48, 0x83, 0xEC, TieFrameSize});  // sub rsp, room
@@ -673,8 +727,8 @@ class PlanCompiler {
     if (frameSize_ == 0) {
       out_.bytes({0x48, 0x83, 0xC4, TieFrameSize});  // add rsp, room
     }
-    out_.op(0x66, false, {0x0F, 0x28}, Xmm2, Xmm0);  // movapd xmm2, xmm0
-    out_.bytes({0x66, 0x49, 0x0F, 0x7E, 0xC2});     // movq r10, xmm0
+    out_.op(0x66, false, {0x0F, 0x28}, stub.work, Xmm0);  // movapd work, xmm0
+    out_.bytes({0x66, 0x49, 0x0F, 0x7E, 0xC2});          // movq r10, xmm0
     addIncrementToR10();
     out_.jumpTo({0xE9}, stub.back);  // on to the range check
   }
@@ -682,9 +736,9 @@ class PlanCompiler {
   // A sum that lost nothing, or a product of factors whose significant bits
   // fit in a double together, is a true tie: rounded half to even here,
   // without a call (the plan's ties are mostly of this kind). Leaves the
-  // value in xmm2 and r10 as the range check wants them; jumps to the
+  // value in the step's register and r10 as the range check wants them; jumps to the
   // displacements in `inexact` otherwise.
-  bool settleExactTie(PlanOp op, std::size_t (&inexact)[2]) {
+  bool settleExactTie(PlanOp op, unsigned work, std::size_t (&inexact)[2]) {
     const unsigned opcode = op == PlanOp::Add ? 0x58 : op == PlanOp::Subtract ? 0x5C : 0x59;
     if (op == PlanOp::Add || op == PlanOp::Subtract) {
       out_.op(0x66, false, {0x0F, 0x28}, 4, Xmm0);  // movapd xmm4, xmm0
@@ -727,7 +781,7 @@ class PlanCompiler {
     out_.op(0, true, {0x01}, R10, Rax);  // add rax, r10: up when odd
     out_.bytes({0x48, 0x25});           // and rax, -0x2000
     out_.u32(0xFFFFE000);
-    out_.op(0x66, true, {0x0F, 0x6E}, Xmm2, Rax);  // movq xmm2, rax
+    out_.op(0x66, true, {0x0F, 0x6E}, work, Rax);  // movq work, rax
     out_.bytes({0x4C, 0x8D, 0x90});                // lea r10, [rax + 0x1000]
     out_.u32(0x1000);
     return true;
@@ -739,12 +793,15 @@ class PlanCompiler {
   bool calls_ = false;
   std::int32_t frameSize_ = 0;
   int last_ = NoRegister;
+  unsigned lastXmm_ = Xmm3;
+  unsigned work_ = Xmm2;
   bool isTarget_[PlanRegisterCapacity];
   std::int32_t storedAt_[PlanRegisterCapacity];   // 0: not stored
   std::size_t constantAt_[PlanRegisterCapacity];  // 0: not a constant
+  std::size_t reciprocalAt_[PlanRegisterCapacity];  // of a power of two that divides
   Stub stubs_[MaxStubs];
   int stubCount_ = 0;
-  std::size_t oddJumps_[2 * SlotCapacity];
+  std::size_t oddJumps_[2 * SlotCapacity + 5];
   int oddJumpCount_ = 0;
   std::size_t oddExit_ = 0;
 };
