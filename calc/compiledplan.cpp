@@ -468,10 +468,14 @@ class PlanCompiler {
     load(work, s.Left);
     const unsigned opcode = Opcodes[static_cast<int>(s.Op)];
     withOperand(false, {0xF2, {0x0F, opcode}}, {0xF2, {0x0F, opcode}}, work, s.Right);
-    out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);    // movq rax, work
-    out_.op(0x66, {0x0F, 0xD4}, work, IncrementAt);  // paddq work, increment
-    out_.op(0x66, {0x0F, 0xDB}, work, MaskAt);       // pand work, mask
-    out_.bytes({0x4C, 0x8D, 0x90});                  // lea r10, [rax + 0x1000]
+    out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);  // movq rax, work
+    // The answer is rounded where it is written out, from r10.
+    answerInR10_ = &s == &plan_.Steps[plan_.StepCount - 1] && s.Target == plan_.ResultRegister;
+    if (!answerInR10_) {
+      out_.op(0x66, {0x0F, 0xD4}, work, IncrementAt);  // paddq work, increment
+      out_.op(0x66, {0x0F, 0xDB}, work, MaskAt);       // pand work, mask
+    }
+    out_.bytes({0x4C, 0x8D, 0x90});  // lea r10, [rax + 0x1000]
     out_.u32(0x1000);
     out_.bytes({0x41, 0xF7, 0xC2});  // test r10d, 0x1FFF: the low bits were exactly 0x1000
     out_.u32(0x1FFF);
@@ -621,7 +625,13 @@ class PlanCompiler {
 
   // The answer, a plain value, into the caller's Real6, and error 0.
   void writeResult() {
-    loadBits(Rax, plan_.ResultRegister);
+    if (answerInR10_) {
+      out_.bytes({0x4C, 0x89, 0xD0});        // mov rax, r10
+      out_.bytes({0x48, 0x25});              // and rax, -0x2000
+      out_.u32(0xFFFFE000);
+    } else {
+      loadBits(Rax, plan_.ResultRegister);
+    }
     if (calls_) out_.op(0, true, {0x8B}, R9, frame(SavedAt + 8 * 5));  // mov r9, the result's address
     out_.bytes({0x48, 0x8D, 0x0C, 0x00});                               // lea rcx, [rax + rax]
     out_.bytes({0x48, 0x85, 0xC9});                                     // test rcx, rcx
@@ -793,6 +803,7 @@ class PlanCompiler {
   bool calls_ = false;
   std::int32_t frameSize_ = 0;
   int last_ = NoRegister;
+  bool answerInR10_ = false;  // the last step's result, plus 0x1000, is in r10
   unsigned lastXmm_ = Xmm3;
   unsigned work_ = Xmm2;
   bool isTarget_[PlanRegisterCapacity];

@@ -194,28 +194,39 @@ TEST(EvaluationPlan, ArithmeticMatchesAnIndependentRoundingIncludingTies) {
 // The functions the plan computes on doubles, against the reference's
 // extended results, on arguments of every kind: ordinary, huge, tiny, whole
 // degrees and near the edges where the reference refuses.
-TEST(EvaluationPlan, FunctionsOnDoublesGiveTheReferenceResult) {
-  std::mt19937_64 random(2026);
-  auto uniform = [&] { return static_cast<long double>(random() >> 11) / 0x1p53L; };
-  auto argument = [&](int kind) -> long double {
-    const long double sign = (random() & 1) ? 1 : -1;
+// Arguments of every kind: ordinary, huge, tiny, whole degrees, near 90
+// degree multiples, near exp's limits, near 1 for the logarithms.
+class FunctionArguments {
+ public:
+  explicit FunctionArguments(std::uint64_t seed) : random_(seed) {}
+  int kind() { return static_cast<int>(random_() % 6); }
+  long double next(int kind) {
+    const long double sign = (random_() & 1) ? 1 : -1;
     switch (kind) {
       case 0: return sign * 8 * uniform();
-      case 1: return sign * std::ldexp(0.5L + uniform() / 2, static_cast<int>(random() % 124) - 60);
-      case 2: return sign * static_cast<long double>(random() % 4000) * 15;  // whole degrees
-      case 3: return sign * (static_cast<long double>(random() % 40) * 90 + (uniform() - 0.5L) * 1e-6L);
+      case 1: return sign * std::ldexp(0.5L + uniform() / 2, static_cast<int>(random_() % 124) - 60);
+      case 2: return sign * static_cast<long double>(random_() % 4000) * 15;
+      case 3: return sign * (static_cast<long double>(random_() % 40) * 90 + (uniform() - 0.5L) * 1e-6L);
       case 4: return sign * (88 - uniform() * 1e-3L);
-      default: return 1 + (uniform() - 0.5L) * 1e-9L;  // logarithms near 0
+      default: return 1 + (uniform() - 0.5L) * 1e-9L;
     }
-  };
+  }
+
+ private:
+  long double uniform() { return static_cast<long double>(random_() >> 11) / 0x1p53L; }
+  std::mt19937_64 random_;
+};
+
+TEST(EvaluationPlan, FunctionsOnDoublesGiveTheReferenceResult) {
+  FunctionArguments arguments(2026);
   const FunctionId functions[] = {FunctionId::SIN, FunctionId::SIG, FunctionId::COS, FunctionId::COG,
                                   FunctionId::TAN, FunctionId::TAG, FunctionId::ATA, FunctionId::ABS,
                                   FunctionId::LNE, FunctionId::LOG, FunctionId::EXP, FunctionId::ASI};
   for (const FunctionId function : functions) {
     int fast = 0, ordinary = 0;
     for (int i = 0; i < 120000; ++i) {
-      const int kind = static_cast<int>(random() % 6);
-      double x = static_cast<double>(testing::round40(argument(kind)));
+      const int kind = arguments.kind();
+      double x = static_cast<double>(testing::round40(arguments.next(kind)));
       if (function == FunctionId::LNE || function == FunctionId::LOG) x = std::fabs(x);
       std::uint64_t odd = 0;
       const double planned = PlanFunction(function, x, odd);
@@ -233,6 +244,45 @@ TEST(EvaluationPlan, FunctionsOnDoublesGiveTheReferenceResult) {
     if (function != FunctionId::ASI) {
       EXPECT_GT(fast, ordinary * 9 / 10) << static_cast<int>(function);
     }
+  }
+}
+
+// Compiled code calls the library itself and checks the results inline:
+// near a rounding midpoint, or where degrees are too sensitive to the
+// radians' rounding, it must still give the reference's answer.
+TEST(CompiledPlan, LibraryFunctionsGiveTheReferenceResult) {
+  static EvaluationPlan plan;
+  static CompiledPlan compiled;
+  FunctionArguments arguments(4711);
+  for (const char* text : {"SIN(X)", "COS(X)", "TAN(X)", "ATA(X)", "SIG(X)", "COG(X)", "TAG(X)", "LN(X)",
+                           "EXP(X)", "LOG(X)", "ABS(X)"}) {
+    std::int32_t error = VariablesAllowed, flag = 0;
+    analitzar(text, error, flag);
+    ASSERT_EQ(error, AnalysisOk) << text;
+    ASSERT_TRUE(BuildPlan(CurrentOperationList(), plan)) << text;
+    if (!compiled.Compile(plan, &referenceFallback)) GTEST_SKIP() << "no compiled plans on this system";
+    int ordinary = 0, ordinaryFallbacks = 0;
+    for (int i = 0; i < 40000; ++i) {
+      const int kind = arguments.kind();
+      const Real6 x(arguments.next(kind));
+      Real6 result(-123.0L), reference(-123.0L);
+      std::int32_t resultError = -1, referenceError = -1;
+      const int fallbacksBefore = fallbacks;
+      compiled.Entry()(x, x, x, x, x, result, resultError);
+      if (kind == 0) {
+        ++ordinary;
+        ordinaryFallbacks += fallbacks - fallbacksBefore;
+      }
+      EvaluateList(CurrentOperationList(), VariableValues{{x, x, x, x, x}}, reference, referenceError);
+      ASSERT_EQ(resultError, referenceError) << text << " of " << static_cast<double>(x.toLongDouble());
+      if (referenceError == EvaluationOk) {
+        ASSERT_TRUE(result == reference) << text << " of " << static_cast<double>(x.toLongDouble());
+      }
+    }
+    // Ordinary arguments stay in the code (the logarithms refuse the
+    // negative half of them).
+    const bool logarithm = text[0] == 'L';
+    EXPECT_LT(ordinaryFallbacks, ordinary * (logarithm ? 6 : 1) / 10) << text;
   }
 }
 
