@@ -54,6 +54,9 @@ std::string_view nameAt(const OperationList& list, int slot) {
 
 bool isOperatorName(std::string_view n) { return n.size() == 1 && isOperator(n[0]); }
 
+void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                          Real6& result, std::int32_t& error);
+
 struct EngineState {
   OperationList list;
   bool listReady = true;  // an empty list evaluates to 0 before any analysis
@@ -61,6 +64,8 @@ struct EngineState {
   EvaluationPlan plan;
   CompiledPlan compiled;
   int plannedRuns = 0;  // since the last analysis
+  // What CalcularXYZUV runs: the compiled plan once there is one.
+  Calculation calculation = &calculateWithoutCode;
 };
 
 // A plan is compiled on its third run: compiling costs more than one
@@ -200,6 +205,7 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
   engine.listReady = false;
   engine.plan.Ready = false;
   engine.compiled.Clear();
+  engine.calculation = &calculateWithoutCode;
   engine.plannedRuns = 0;
   flag = 1;
   if (!PrepareExpression(text, error, flag, engine.prepared)) return;
@@ -213,12 +219,10 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
 
 namespace {
 
-void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
-                          Real6& result, std::int32_t& error);
-
 bool runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, double& value) {
-  if (++engine.plannedRuns > RunsBeforeCompiling && !engine.compiled.Ready()) {
-    engine.compiled.Compile(engine.plan, &calculateWithoutCode);
+  if (++engine.plannedRuns > RunsBeforeCompiling && !engine.compiled.Ready() &&
+      engine.compiled.Compile(engine.plan, &calculateWithoutCode)) {
+    engine.calculation = engine.compiled.Entry();
   }
   const unsigned used = engine.plan.UsedVariables;
   double values[5];
@@ -258,8 +262,7 @@ void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const 
 
 void CalcularXYZUV(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, Real6& result,
                    std::int32_t& error) {
-  if (const Calculation compiled = engine.compiled.Entry()) return compiled(x, y, z, u, v, result, error);
-  calculateWithoutCode(x, y, z, u, v, result, error);
+  engine.calculation(x, y, z, u, v, result, error);
 }
 
 void Calcular(const Real6& x, Real6& result, std::int32_t& error) {

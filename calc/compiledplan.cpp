@@ -82,6 +82,10 @@ constexpr Gpr ArgumentRegisters[6] = {Rdi, Rsi, Rdx, Rcx, R8, R9};
 // X, Y, Z, U, V live in xmm8 to xmm12.
 constexpr unsigned VariableXmm = 8;
 
+// Handed to the evaluation without code for a variable the expression does
+// not name.
+const Real6 UnnamedVariable;
+
 struct Memory {
   unsigned base;
   std::int32_t displacement;
@@ -242,6 +246,13 @@ class PlanCompiler {
       store(plan_.ResultRegister);
     }
     if (calls_ || nextSlot > StoredAt) frameSize_ = nextSlot % 16 == 8 ? nextSlot : nextSlot + 8;
+    unsigned later = plan_.ResultRegister < 5 ? 1u << plan_.ResultRegister : 0;
+    for (int i = plan_.StepCount - 1; i >= 0; --i) {
+      readLater_[i] = later;
+      const PlanStep& s = plan_.Steps[i];
+      if (s.Left < 5) later |= 1u << s.Left;
+      if (s.Op != PlanOp::Function && s.Right < 5) later |= 1u << s.Right;
+    }
   }
 
   void emitConstants() {
@@ -272,21 +283,43 @@ class PlanCompiler {
     out_.align(16);
   }
 
+  // The arguments the plan reads, and the result's address. A variable the
+  // expression does not name changes nothing, so the way out hands the
+  // evaluation without code a zero in its place.
+  bool keepsArgument(int i) const { return i == 5 || usesVariable(i); }
   void saveArguments() {
-    for (int i = 0; i < 6; ++i) out_.op(0, true, {0x89}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+    for (int i = 0; i < 6; ++i) {
+      if (keepsArgument(i)) out_.op(0, true, {0x89}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+    }
   }
   void restoreArguments() {
-    for (int i = 0; i < 6; ++i) out_.op(0, true, {0x8B}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+    for (int i = 0; i < 6; ++i) {
+      if (keepsArgument(i)) {
+        out_.op(0, true, {0x8B}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+      } else {
+        out_.movImmediate(ArgumentRegisters[i], reinterpret_cast<std::uintptr_t>(&UnnamedVariable));
+      }
+    }
   }
   void storeVariables() {
     for (int i = 0; i < 5; ++i) {
       if (usesVariable(i)) out_.op(0xF2, false, {0x0F, 0x11}, VariableXmm + i, frame(VariablesAt + 8 * i));
     }
   }
-  // After a call the variables' registers are lost.
-  void restoreVariables() {
+  // After a call the variables' registers are lost: those that steps after
+  // `step` read are read again.
+  void restoreVariables(const PlanStep& step) {
+    const unsigned later = readLater_[&step - plan_.Steps];
     for (int i = 0; i < 5; ++i) {
-      if (usesVariable(i)) out_.op(0xF2, false, {0x0F, 0x10}, VariableXmm + i, frame(VariablesAt + 8 * i));
+      if (later & (1u << i)) out_.op(0xF2, false, {0x0F, 0x10}, VariableXmm + i, frame(VariablesAt + 8 * i));
+    }
+  }
+  // A variable's value after a call, before its register is read again.
+  void loadAfterCall(unsigned xmm, int reg) {
+    if (reg < 5 && reg != last_) {
+      out_.op(0xF2, false, {0x0F, 0x10}, xmm, frame(VariablesAt + 8 * reg));
+    } else {
+      load(xmm, reg);
     }
   }
 
@@ -395,7 +428,7 @@ class PlanCompiler {
   // With the value's bits plus 0x1000 in r10 (the rounding's carry gives
   // the rounded exponent): out to the reference unless the value is plain.
   // The stub lets 0 through.
-  void checkRange() {
+  void checkRange(const PlanStep* s = nullptr) {
     out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
     out_.bytes({0x48, 0xC1, 0xE8, 53});    // shr rax, 53
     out_.bytes({0x2D});                    // sub eax, lowest
@@ -403,7 +436,7 @@ class PlanCompiler {
     out_.bytes({0x3D});  // cmp eax, span
     out_.u32(PlainExponentSpan);
     const std::size_t from = out_.jump({0x0F, 0x87});  // ja
-    addStub(Stub::Zero, from, out_.size(), nullptr);
+    addStub(Stub::Zero, from, out_.size(), s);
   }
 
   void addIncrementToR10() {
@@ -481,13 +514,14 @@ class PlanCompiler {
     out_.u32(0x1FFF);
     const std::size_t tie = out_.jump({0x0F, 0x84});  // je
     addStub(Stub::Tie, tie, out_.size(), &s);         // the tie's value joins at the range check
-    checkRange();
+    if (answerInR10_) finalStep_ = &s;
+    checkRange(&s);
     finish(s, work);
   }
 
   // Calls an entry whose last argument is the flag's address (after the
   // function's number for the general entry).
-  void callWithFlag(const void* entry, FunctionId general = FunctionId::None) {
+  void callWithFlag(const PlanStep& s, const void* entry, FunctionId general = FunctionId::None) {
     out_.bytes({0x48, 0xC7, 0x04, 0x24, 0, 0, 0, 0});  // mov qword [rsp], 0
     if (general != FunctionId::None) {
       out_.bytes({0xBF});  // mov edi, function
@@ -499,7 +533,7 @@ class PlanCompiler {
     out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(entry));
     out_.bytes({0xFF, 0xD0});              // call rax
     out_.bytes({0x48, 0x8B, 0x04, 0x24});  // mov rax, [rsp]
-    restoreVariables();
+    restoreVariables(s);
     out_.bytes({0x48, 0x85, 0xC0});                        // test rax, rax
     oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x85});  // jne
   }
@@ -527,20 +561,20 @@ class PlanCompiler {
 #endif
     load(Xmm0, s.Left);
     if (const PlanFunctionPointer entry = PlanFunctionEntry(s.Function)) {
-      callWithFlag(reinterpret_cast<const void*>(entry));
+      callWithFlag(s, reinterpret_cast<const void*>(entry));
     } else {
-      callWithFlag(reinterpret_cast<const void*>(&PlanFunctionGeneral), s.Function);
+      callWithFlag(s, reinterpret_cast<const void*>(&PlanFunctionGeneral), s.Function);
     }
     finish(s, Xmm0);
   }
 
-  // f(a) by the library, its argument kept in the frame for the plan's own
-  // function. Degree functions turn degrees into radians on doubles, keep
-  // them in the frame, and check that the result is not too sensitive to
-  // the radians' rounding.
+  // f(a) by the library; a previous result as the argument is kept in the
+  // frame for the plan's own function. Degree functions turn degrees into
+  // radians on doubles, keep them in the frame, and check that the result
+  // is not too sensitive to the radians' rounding.
   void libraryFunction(const PlanStep& s, double (*library)(double), bool degrees = false) {
     load(Xmm0, s.Left);
-    out_.op(0xF2, false, {0x0F, 0x11}, Xmm0, frame(ArgumentAt));  // movsd [argument], xmm0
+    if (s.Left == last_) out_.op(0xF2, false, {0x0F, 0x11}, Xmm0, frame(ArgumentAt));  // movsd [argument], xmm0
     if (degrees) {
       out_.op(0xF2, {0x0F, 0x59}, Xmm0, OneEightiethAt);            // mulsd xmm0, 1/180
       out_.op(0xF2, {0x0F, 0x59}, Xmm0, ShortPiAt);                 // mulsd xmm0, pi
@@ -572,7 +606,7 @@ class PlanCompiler {
     }
     stubs_[exact].back = out_.size();
     if (sensitive >= 0) stubs_[sensitive].back = out_.size();
-    restoreVariables();
+    restoreVariables(s);
     if (!plainResult) checkRange();
     finish(s, Xmm0);
   }
@@ -607,7 +641,7 @@ class PlanCompiler {
 
   void power(const PlanStep& s) {
     loadPair(s.Left, s.Right);
-    callWithFlag(reinterpret_cast<const void*>(s.Op == PlanOp::PowerWhole ? &PlanPowerWhole : &PlanPower));
+    callWithFlag(s, reinterpret_cast<const void*>(s.Op == PlanOp::PowerWhole ? &PlanPowerWhole : &PlanPower));
     finish(s, Xmm0);
   }
 
@@ -623,36 +657,42 @@ class PlanCompiler {
     }
   }
 
-  // The answer, a plain value, into the caller's Real6, and error 0.
+  // The answer, a plain value, into the caller's Real6, and error 0. An
+  // answer checked by the last step's range check that turned out 0 comes
+  // to the zero answer from there.
   void writeResult() {
-    if (answerInR10_) {
-      out_.bytes({0x4C, 0x89, 0xD0});        // mov rax, r10
-      out_.bytes({0x48, 0x25});              // and rax, -0x2000
-      out_.u32(0xFFFFE000);
-    } else {
-      loadBits(Rax, plan_.ResultRegister);
+    // The answer checked by the last step is read from r10, its bits plus
+    // 0x1000: the shifts below drop the low bits the rounding clears, and
+    // keep its carry.
+    const Gpr answer = answerInR10_ ? R10 : Rax;
+    if (!answerInR10_) loadBits(Rax, plan_.ResultRegister);
+    if (calls_) loadResultAddress();
+    std::size_t zero = 0;
+    if (!answerInR10_) {
+      out_.bytes({0x48, 0x8D, 0x0C, 0x00});  // lea rcx, [rax + rax]
+      out_.bytes({0x48, 0x85, 0xC9});        // test rcx, rcx
+      zero = out_.jump({0x0F, 0x84});        // je
     }
-    if (calls_) out_.op(0, true, {0x8B}, R9, frame(SavedAt + 8 * 5));  // mov r9, the result's address
-    out_.bytes({0x48, 0x8D, 0x0C, 0x00});                               // lea rcx, [rax + rax]
-    out_.bytes({0x48, 0x85, 0xC9});                                     // test rcx, rcx
-    const std::size_t zero = out_.jump({0x0F, 0x84});                   // je: all six bytes 0
-    // The 39 fraction bits to bits 8-46; the low 13 bits of a Real6 value are 0.
-    out_.bytes({0x48, 0x89, 0xC1});        // mov rcx, rax
-    out_.bytes({0x48, 0xC1, 0xE1, 12});    // shl rcx, 12
-    out_.bytes({0x48, 0xC1, 0xE9, 17});    // shr rcx, 17
-    out_.bytes({0x48, 0x89, 0xC2});        // mov rdx, rax
-    out_.bytes({0x48, 0xC1, 0xEA, 63});    // shr rdx, 63
-    out_.bytes({0x48, 0xC1, 0xE2, 47});    // shl rdx, 47
-    out_.bytes({0x48, 0x09, 0xD1});        // or rcx, rdx
-    out_.bytes({0x48, 0xC1, 0xE8, 52});    // shr rax, 52
-    out_.bytes({0x25, 0xFF, 0x07, 0, 0});  // and eax, 0x7FF
-    out_.bytes({0x2D});                    // sub eax, offset
+    // Bytes 0-3: the exponent byte, then fraction bits 0-23 (the low 13 bits
+    // of a Real6 value are 0, so rax >> 5 has 0 in its low byte).
+    out_.op(0, true, {0x89}, answer, Rcx);  // mov rcx, answer
+    out_.bytes({0x48, 0xC1, 0xE9, 5});     // shr rcx, 5
+    out_.op(0, true, {0x89}, answer, Rdx);  // mov rdx, answer
+    out_.bytes({0x48, 0xC1, 0xEA, 52});    // shr rdx, 52: sign and exponent
+    out_.bytes({0x81, 0xEA});              // sub edx, offset: its low byte is the exponent byte
     out_.u32(Real6ExponentOffset);
-    out_.bytes({0x48, 0x09, 0xC1});  // or rcx, rax
-    const std::size_t store = out_.size();
-    out_.op(0, false, {0x89}, Rcx, Memory{R9, 0});     // mov [r9], ecx
-    out_.bytes({0x48, 0xC1, 0xE9, 32});                // shr rcx, 32
+    out_.bytes({0x88, 0xD1});                       // mov cl, dl
+    out_.op(0, false, {0x89}, Rcx, Memory{R9, 0});  // mov [r9], ecx
+    // Bytes 4-5: fraction bits 24-38 and the sign.
+    out_.bytes({0x48, 0xC1, 0xE9, 32});           // shr rcx, 32
+    out_.bytes({0x81, 0xE1, 0xFF, 0x7F, 0, 0});  // and ecx, 0x7FFF
+    out_.op(0, true, {0xC1}, 5, answer);          // shr answer, 63
+    out_.bytes({63});
+    out_.op(0, false, {0xC1}, 4, answer);  // shl answer, 15
+    out_.bytes({15});
+    out_.op(0, false, {0x09}, answer, Rcx);  // or ecx, answer
     out_.op(0x66, false, {0x89}, Rcx, Memory{R9, 4});  // mov [r9 + 4], cx
+    const std::size_t done = out_.size();
     out_.op(0, true, {0x8B}, Rax, frame(frameSize_ + 8));  // mov rax, the error's address
     out_.bytes({0xC7, 0x00, 0, 0, 0, 0});                   // mov dword [rax], 0
     if (frameSize_ > 0) {
@@ -660,13 +700,27 @@ class PlanCompiler {
       out_.u32(static_cast<std::uint32_t>(frameSize_));
     }
     out_.bytes({0xC3});  // ret
-    out_.patch(zero, out_.size());
-    out_.bytes({0x31, 0xC9});  // xor ecx, ecx
-    out_.jumpTo({0xE9}, store);
+    zeroAnswer_ = out_.size();
+    if (zero != 0) out_.patch(zero, zeroAnswer_);
+    if (calls_) loadResultAddress();
+    out_.bytes({0x41, 0xC7, 0x01, 0, 0, 0, 0});        // mov dword [r9], 0
+    out_.bytes({0x66, 0x41, 0xC7, 0x41, 0x04, 0, 0});  // mov word [r9 + 4], 0
+    out_.jumpTo({0xE9}, done);
   }
+
+  void loadResultAddress() { out_.op(0, true, {0x8B}, R9, frame(SavedAt + 8 * 5)); }  // mov r9, [saved]
 
   void emitStub(const Stub& stub) {
     out_.patch(stub.from, out_.size());
+    // The answer's own check sends 0 to the zero answer.
+    if (stub.kind == Stub::Zero && finalStep_ != nullptr && stub.step == finalStep_) {
+      out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
+      out_.bytes({0x48, 0x3D});              // cmp rax, 0x2000
+      out_.u32(0x2000);
+      out_.jumpTo({0x0F, 0x85}, oddExit_);  // jne
+      out_.jumpTo({0xE9}, zeroAnswer_);
+      return;
+    }
     switch (stub.kind) {
       case Stub::Tie: return emitTie(stub);
       case Stub::Zero:
@@ -680,8 +734,13 @@ class PlanCompiler {
         return;
       case Stub::Exact:
         // The plan's own function, on extended reals where it must.
-        out_.bytes({0x48, 0xC7, 0x04, 0x24, 0, 0, 0, 0});             // mov qword [rsp], 0
-        out_.op(0xF2, false, {0x0F, 0x10}, Xmm0, frame(ArgumentAt));  // movsd xmm0, [argument]
+        out_.bytes({0x48, 0xC7, 0x04, 0x24, 0, 0, 0, 0});  // mov qword [rsp], 0
+        last_ = stub.last;
+        if (stub.step->Left == stub.last) {
+          out_.op(0xF2, false, {0x0F, 0x10}, Xmm0, frame(ArgumentAt));  // movsd xmm0, [argument]
+        } else {
+          loadAfterCall(Xmm0, stub.step->Left);
+        }
         out_.bytes({0xBF});                                           // mov edi, function
         out_.u32(static_cast<std::uint32_t>(stub.step->Function));
         out_.bytes({0x48, 0x8D, 0x34, 0x24});  // lea rsi, [rsp]
@@ -733,7 +792,7 @@ class PlanCompiler {
     out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(&PlanTie));
     out_.bytes({0xFF, 0xD0});  // call rax
     if (!calls_) restoreArguments();
-    restoreVariables();
+    restoreVariables(*stub.step);
     if (frameSize_ == 0) {
       out_.bytes({0x48, 0x83, 0xC4, TieFrameSize});  // add rsp, room
     }
@@ -804,12 +863,15 @@ class PlanCompiler {
   std::int32_t frameSize_ = 0;
   int last_ = NoRegister;
   bool answerInR10_ = false;  // the last step's result, plus 0x1000, is in r10
+  const PlanStep* finalStep_ = nullptr;  // that step
+  std::size_t zeroAnswer_ = 0;
   unsigned lastXmm_ = Xmm3;
   unsigned work_ = Xmm2;
   bool isTarget_[PlanRegisterCapacity];
   std::int32_t storedAt_[PlanRegisterCapacity];   // 0: not stored
   std::size_t constantAt_[PlanRegisterCapacity];  // 0: not a constant
   std::size_t reciprocalAt_[PlanRegisterCapacity];  // of a power of two that divides
+  unsigned readLater_[SlotCapacity];  // variables read by the steps after each step
   Stub stubs_[MaxStubs];
   int stubCount_ = 0;
   std::size_t oddJumps_[2 * SlotCapacity + 5];
