@@ -1,9 +1,9 @@
 // The plan compiled to x86-64 code, called exactly as CalcularXYZUV is
 // called. Each step is a few instructions on SSE registers: the operation,
-// the rounding to 40 bits (half up, as in the plan, with exact midpoints
-// sent to PlanTie), and a check that the result is a plain value. The value
-// stays in the SSE registers from step to step; the checks read a copy of
-// its bits beside it, off the path that carries the value. The rare paths
+// the rounding to 40 bits (half up, as in the plan; a result exactly on a
+// midpoint goes to a stub), and a check that the result is a plain value.
+// The value stays in the SSE registers from step to step; the checks read a
+// copy of its bits beside it, off the path that carries the value. The rare paths
 // (ties, zeros, values out of range, results near a midpoint) sit after the
 // main body, so the common path runs straight through. Any value out of the
 // plain range leaves at once: the arguments are put back and the code jumps
@@ -778,7 +778,6 @@ class PlanCompiler {
       for (const std::size_t from : inexact) {
         if (from != 0) out_.patch(from, call);
       }
-      loadPair(stub.step->Left, stub.step->Right);
     }
     if (frameSize_ == 0) {
       out_.bytes({0x48, 0x83, 0xEC, TieFrameSize});  // sub rsp, room
@@ -804,25 +803,27 @@ class PlanCompiler {
 
   // A sum that lost nothing, or a product of factors whose significant bits
   // fit in a double together, is a true tie: rounded half to even here,
-  // without a call (the plan's ties are mostly of this kind). Leaves the
-  // value in the step's register and r10 as the range check wants them; jumps to the
+  // without a call (the plan's ties are mostly of this kind). Reads a and b
+  // in xmm0 and xmm1 and leaves them there. Leaves the value in the step's register and r10 as the range check wants them; jumps to the
   // displacements in `inexact` otherwise.
   bool settleExactTie(PlanOp op, unsigned work, std::size_t (&inexact)[2]) {
     const unsigned opcode = op == PlanOp::Add ? 0x58 : op == PlanOp::Subtract ? 0x5C : 0x59;
     if (op == PlanOp::Add || op == PlanOp::Subtract) {
-      out_.op(0x66, false, {0x0F, 0x28}, 4, Xmm0);  // movapd xmm4, xmm0
+      // TwoSum, leaving a in xmm0 and b in xmm1 for the call below.
+      out_.op(0x66, false, {0x0F, 0x28}, 4, Xmm0);    // movapd xmm4, xmm0
       out_.op(0xF2, false, {0x0F, opcode}, 4, Xmm1);  // s = a op b
-      if (op == PlanOp::Subtract) out_.op(0x66, {0x0F, 0x57}, Xmm1, NegateAt);  // xorpd xmm1: b = -b
-      out_.op(0x66, false, {0x0F, 0x28}, 5, 4);       // movapd xmm5, xmm4
-      out_.op(0xF2, false, {0x0F, 0x5C}, 5, Xmm0);    // xmm5 = s - a
-      out_.op(0x66, false, {0x0F, 0x28}, 6, 4);       // movapd xmm6, xmm4
-      out_.op(0xF2, false, {0x0F, 0x5C}, 6, 5);       // xmm6 = s - (s - a)
-      out_.op(0x66, false, {0x0F, 0x28}, 7, Xmm0);    // movapd xmm7, xmm0
-      out_.op(0xF2, false, {0x0F, 0x5C}, 7, 6);       // xmm7 = a - xmm6
-      out_.op(0xF2, false, {0x0F, 0x5C}, Xmm1, 5);    // xmm1 = b - (s - a)
-      out_.op(0xF2, false, {0x0F, 0x58}, 7, Xmm1);    // xmm7: what the sum lost
-      out_.op(0x66, false, {0x0F, 0x57}, 5, 5);       // xorpd xmm5, xmm5
-      out_.op(0x66, false, {0x0F, 0x2E}, 7, 5);       // ucomisd xmm7, xmm5
+      out_.op(0x66, false, {0x0F, 0x28}, 7, Xmm1);    // movapd xmm7, xmm1
+      if (op == PlanOp::Subtract) out_.op(0x66, {0x0F, 0x57}, 7, NegateAt);  // xorpd xmm7: -b
+      out_.op(0x66, false, {0x0F, 0x28}, 5, 4);     // movapd xmm5, xmm4
+      out_.op(0xF2, false, {0x0F, 0x5C}, 5, Xmm0);  // xmm5 = s - a
+      out_.op(0x66, false, {0x0F, 0x28}, 6, 4);     // movapd xmm6, xmm4
+      out_.op(0xF2, false, {0x0F, 0x5C}, 6, 5);     // xmm6 = s - (s - a)
+      out_.op(0xF2, false, {0x0F, 0x5C}, 7, 5);     // xmm7 = b - (s - a)
+      out_.op(0x66, false, {0x0F, 0x28}, 5, Xmm0);  // movapd xmm5, xmm0
+      out_.op(0xF2, false, {0x0F, 0x5C}, 5, 6);     // xmm5 = a - xmm6
+      out_.op(0xF2, false, {0x0F, 0x58}, 7, 5);     // xmm7: what the sum lost
+      out_.op(0x66, false, {0x0F, 0x57}, 5, 5);     // xorpd xmm5, xmm5
+      out_.op(0x66, false, {0x0F, 0x2E}, 7, 5);     // ucomisd xmm7, xmm5
       inexact[0] = out_.jump({0x0F, 0x85});            // jne
       inexact[1] = out_.jump({0x0F, 0x8A});            // jp
     } else if (op == PlanOp::Multiply) {
@@ -874,7 +875,7 @@ class PlanCompiler {
   unsigned readLater_[SlotCapacity];  // variables read by the steps after each step
   Stub stubs_[MaxStubs];
   int stubCount_ = 0;
-  std::size_t oddJumps_[2 * SlotCapacity + 5];
+  std::size_t oddJumps_[SlotCapacity + 5];  // a divisor or a call per step, one per variable
   int oddJumpCount_ = 0;
   std::size_t oddExit_ = 0;
 };
