@@ -22,6 +22,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <span>
 #include <math.h>
@@ -199,12 +200,11 @@ class PlanCompiler {
       out_.u32(static_cast<std::uint32_t>(frameSize_));
     }
     if (calls_) saveArguments();
-    for (int i = 0; i < 5; ++i) {
-      if (usesVariable(i)) readVariable(i);
-    }
-    if (calls_) storeVariables();
-    for (int i = 0; i < plan_.StepCount; ++i) step(plan_.Steps[i]);
-    writeResult();
+    chooseWindow();
+    if (window_ > 0) body(true);
+    const std::size_t checkedBody = out_.size();
+    for (int i = 0; i < outsideWindowCount_; ++i) out_.patch(outsideWindow_[i], checkedBody);
+    body(false);
     oddExit_ = out_.size();
     leave();
     for (int i = 0; i < stubCount_; ++i) emitStub(stubs_[i]);
@@ -213,8 +213,140 @@ class PlanCompiler {
   }
 
  private:
-  // At most three per step and one per variable.
-  static constexpr int MaxStubs = 3 * SlotCapacity + 5;
+  // At most three per step and one per variable, in each of two bodies.
+  static constexpr int MaxStubs = 2 * (3 * SlotCapacity + 5);
+
+  // The variables read, then the steps and the answer. The windowed body
+  // runs when every variable is 0 or within [2^-window, 2^window): it leaves
+  // out the checks the ranges below prove needless, and sends any other
+  // variable to the checked body, which checks every step.
+  void body(bool windowed) {
+    windowed_ = windowed;
+    last_ = NoRegister;
+    lastXmm_ = Xmm3;
+    answerInR10_ = false;
+    answerChecked_ = false;
+    for (int i = 0; i < 5; ++i) {
+      if (usesVariable(i)) readVariable(i);
+    }
+    if (calls_) storeVariables();
+    for (int i = 0; i < plan_.StepCount; ++i) step(plan_.Steps[i]);
+    writeResult();
+  }
+
+  // ---- Ranges ----
+  // A value is 0 (where `zero`) or 2^lo <= |v| < 2^hi. Every value is a
+  // Real6 value, a multiple of its exponent's 2^-39, so a sum or difference
+  // that is not 0 is at least 2^(min lo - 39). Rounding may reach 2^hi.
+  struct Range {
+    int lo;
+    int hi;
+    bool zero;
+  };
+  static constexpr int ZeroOnly = 100000;
+  static bool insidePlain(const Range& r) { return r.lo >= -126 && r.hi <= 63; }
+  static int exponentOf(double v) {
+    int e = 0;
+    std::frexp(std::fabs(v), &e);
+    return e - 1;  // 2^(e-1) <= |v| < 2^e
+  }
+
+  Range rangeOf(int reg, int window, const Range* ranges) const {
+    if (reg < 5) return Range{-window, window, true};
+    if (isConstant(reg)) {
+      const double v = plan_.Registers[reg];
+      if (v == 0) return Range{ZeroOnly, -ZeroOnly, true};
+      const int e = exponentOf(v);
+      return Range{e, e + 1, false};
+    }
+    return ranges[reg];
+  }
+
+  // Marks the checks a window of 2^window lets the windowed body leave out,
+  // and counts them.
+  int rangePass(int window, bool* skipRange, bool* skipDivisor) {
+    Range* const ranges = ranges_;
+    int skipped = 0;
+    for (int i = 0; i < plan_.StepCount; ++i) {
+      const PlanStep& s = plan_.Steps[i];
+      const Range a = rangeOf(s.Left, window, ranges);
+      const Range b = s.Op == PlanOp::Function ? a : rangeOf(s.Right, window, ranges);
+      Range r{-126, 63, true};
+      bool checked = false;
+      skipRange[i] = skipDivisor[i] = false;
+      switch (s.Op) {
+        case PlanOp::Multiply:
+          if (powerOfTwo(s.Left) || powerOfTwo(s.Right)) {
+            const Range& other = powerOfTwo(s.Left) ? b : a;
+            const int e = exponentOf(plan_.Registers[powerOfTwo(s.Left) ? s.Left : s.Right]);
+            r = Range{other.lo + e, other.hi + e, other.zero};
+          } else {
+            r = Range{a.lo + b.lo, a.hi + b.hi + 1, a.zero || b.zero};
+          }
+          checked = true;
+          break;
+        case PlanOp::Divide:
+          if (powerOfTwo(s.Right)) {
+            const int e = exponentOf(plan_.Registers[s.Right]);
+            r = Range{a.lo - e, a.hi - e, a.zero};
+          } else {
+            r = Range{a.lo - b.hi, a.hi - b.lo + 1, a.zero};
+            if (!b.zero && b.lo >= -63) {  // 2^-63 is above every divisor bound
+              skipDivisor[i] = true;
+              ++skipped;
+            }
+          }
+          checked = true;
+          break;
+        case PlanOp::Add:
+        case PlanOp::Subtract:
+          r = Range{std::min(a.lo, b.lo) - 39, std::max(a.hi, b.hi) + 2, true};
+          checked = true;
+          break;
+        case PlanOp::Function:
+          switch (s.Function) {
+            case FunctionId::ABS: r = a; break;
+            // The library's sine and cosine of a double stay above 2^-62
+            // away from 0; the arctangent is below pi/2.
+            case FunctionId::SIN: r = Range{std::min(a.lo - 1, -63), 1, a.zero}; break;
+            case FunctionId::COS: r = Range{-63, 1, false}; break;
+            case FunctionId::ATA: r = Range{std::min(a.lo - 1, -1), 1, a.zero}; break;
+            case FunctionId::SIG:
+            case FunctionId::COG: r = Range{-126, 1, true}; break;
+            default: break;
+          }
+          break;
+        default: break;
+      }
+      if (checked) {
+        if (insidePlain(r)) {
+          skipRange[i] = true;
+          ++skipped;
+        } else {
+          r = Range{std::max(r.lo, -126), std::min(r.hi, 63), r.zero};
+        }
+      }
+      ranges[s.Target] = r;
+    }
+    return skipped;
+  }
+
+  // The widest window that leaves out the most checks, if any.
+  void chooseWindow() {
+    bool skipRange[SlotCapacity];
+    bool skipDivisor[SlotCapacity];
+    int best = 0;
+    for (int window = 62; window >= 4; --window) {
+      const int skipped = rangePass(window, skipRange, skipDivisor);
+      if (skipped > best) {
+        best = skipped;
+        window_ = window;
+      }
+    }
+    if (window_ > 0) rangePass(window_, skipRange_, skipDivisor_);
+  }
+
+  bool skips(const PlanStep& s, const bool* flags) const { return windowed_ && flags[&s - plan_.Steps]; }
 
   bool usesVariable(int i) const { return (plan_.UsedVariables & (1u << i)) != 0; }
   bool isConstant(int reg) const { return reg >= 5 && !isTarget_[reg]; }
@@ -360,7 +492,15 @@ class PlanCompiler {
     out_.op(0, false, {0x81}, 7, R10);               // cmp r10d, highest
     out_.u32(LowestPlainExponent + PlainExponentSpan);
     oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x87});  // ja
-    out_.op(0, true, {0xC1}, 4, R10);                     // shl r10, 52
+    if (windowed_) {
+      // Outside the window: the checked body. (A zero comes back from its
+      // stub after this: the windowed body allows 0.)
+      out_.op(0, false, {0x8D}, Rax, Memory{R10, -(1023 - window_)});  // lea eax, [r10 - (1023 - window)]
+      out_.bytes({0x3D});                                              // cmp eax, 2 * window - 1
+      out_.u32(static_cast<std::uint32_t>(2 * window_ - 1));
+      outsideWindow_[outsideWindowCount_++] = out_.jump({0x0F, 0x87});  // ja
+    }
+    out_.op(0, true, {0xC1}, 4, R10);  // shl r10, 52
     out_.bytes({52});
     out_.op(0x66, true, {0x0F, 0x6E}, Xmm0, R10);   // movq xmm0, r10
     out_.op(0x66, false, {0x0F, 0xEB}, xmm, Xmm0);  // por xmm, xmm0
@@ -486,17 +626,19 @@ class PlanCompiler {
     } else {
       withOperand(false, {0xF2, {0x0F, 0x59}}, {0xF2, {0x0F, 0x59}}, work, s.Right);
     }
-    out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);  // movq rax, work
-    out_.bytes({0x4C, 0x8D, 0x90});               // lea r10, [rax + 0x1000]
-    out_.u32(0x1000);
-    checkRange();
+    if (!skips(s, skipRange_)) {
+      out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);  // movq rax, work
+      out_.bytes({0x4C, 0x8D, 0x90});               // lea r10, [rax + 0x1000]
+      out_.u32(0x1000);
+      checkRange();
+    }
     finish(s, work);
   }
 
   void arithmetic(const PlanStep& s) {
     static constexpr unsigned Opcodes[] = {0x58, 0x5C, 0x59, 0x5E};  // addsd subsd mulsd divsd
     if (scaling(s)) return scale(s);
-    if (s.Op == PlanOp::Divide) checkDivisor(s.Right);
+    if (s.Op == PlanOp::Divide && !skips(s, skipDivisor_)) checkDivisor(s.Right);
     const unsigned work = chooseWork();
     load(work, s.Left);
     const unsigned opcode = Opcodes[static_cast<int>(s.Op)];
@@ -514,8 +656,13 @@ class PlanCompiler {
     out_.u32(0x1FFF);
     const std::size_t tie = out_.jump({0x0F, 0x84});  // je
     addStub(Stub::Tie, tie, out_.size(), &s);         // the tie's value joins at the range check
-    if (answerInR10_) finalStep_ = &s;
-    checkRange(&s);
+    if (!skips(s, skipRange_)) {
+      if (answerInR10_) {
+        finalStep_ = &s;
+        answerChecked_ = true;
+      }
+      checkRange(&s);
+    }
     finish(s, work);
   }
 
@@ -672,6 +819,11 @@ class PlanCompiler {
       out_.bytes({0x48, 0x8D, 0x0C, 0x00});  // lea rcx, [rax + rax]
       out_.bytes({0x48, 0x85, 0xC9});        // test rcx, rcx
       zero = out_.jump({0x0F, 0x84});        // je
+    } else if (!answerChecked_) {
+      out_.bytes({0x4B, 0x8D, 0x0C, 0x12});  // lea rcx, [r10 + r10]
+      out_.bytes({0x48, 0x81, 0xF9});        // cmp rcx, 0x2000: the answer is 0
+      out_.u32(0x2000);
+      zero = out_.jump({0x0F, 0x84});  // je
     }
     // Bytes 0-3: the exponent byte, then fraction bits 0-23 (the low 13 bits
     // of a Real6 value are 0, so rax >> 5 has 0 in its low byte).
@@ -864,6 +1016,14 @@ class PlanCompiler {
   std::int32_t frameSize_ = 0;
   int last_ = NoRegister;
   bool answerInR10_ = false;  // the last step's result, plus 0x1000, is in r10
+  bool answerChecked_ = false;  // by its own range check
+  bool windowed_ = false;       // emitting the windowed body
+  int window_ = 0;              // its variables' window, 0 for none
+  Range ranges_[PlanRegisterCapacity];
+  bool skipRange_[SlotCapacity];
+  bool skipDivisor_[SlotCapacity];
+  std::size_t outsideWindow_[5];
+  int outsideWindowCount_ = 0;
   const PlanStep* finalStep_ = nullptr;  // that step
   std::size_t zeroAnswer_ = 0;
   unsigned lastXmm_ = Xmm3;
@@ -875,7 +1035,7 @@ class PlanCompiler {
   unsigned readLater_[SlotCapacity];  // variables read by the steps after each step
   Stub stubs_[MaxStubs];
   int stubCount_ = 0;
-  std::size_t oddJumps_[SlotCapacity + 5];  // a divisor or a call per step, one per variable
+  std::size_t oddJumps_[2 * (SlotCapacity + 5)];  // a divisor or a call per step, one per variable, two bodies
   int oddJumpCount_ = 0;
   std::size_t oddExit_ = 0;
 };
