@@ -249,6 +249,45 @@ TEST(EvaluationPlan, FunctionsOnDoublesGiveTheReferenceResult) {
   }
 }
 
+// Compiled code leaves out range checks for variables inside a window of
+// magnitudes: at and around every power of two across the plain range it
+// must still give the plan's answer and fall back exactly where the plan does.
+TEST(CompiledPlan, WindowEdgesKeepThePlansChecks) {
+  static EvaluationPlan plan;
+  static CompiledPlan compiled;
+  int kept = 0, left = 0;
+  for (const char* text : {"X^2+1", "X*X*X-1", "X*Y/Z", "(X+1)*(X-1)", "SIN(X)*COS(X)+X/3", "X/(Y+1)", "X*8/0.5+Y"}) {
+    std::int32_t error = VariablesAllowed, flag = 0;
+    analitzar(text, error, flag);
+    ASSERT_EQ(error, AnalysisOk) << text;
+    ASSERT_TRUE(BuildPlan(CurrentOperationList(), plan)) << text;
+    if (!compiled.Compile(plan, &referenceFallback)) GTEST_SKIP() << "no compiled plans on this system";
+    for (int k = -130; k <= 66; ++k) {
+      for (const long double step : {-1.0L, 0.0L, 1.0L}) {
+        const long double x = std::ldexp(1.0L + step * 0x1p-39L, k);
+        Real6 values[5] = {Real6(x), Real6(-x / 3), Real6(std::ldexp(1.5L, -k / 2)), Real6(), Real6()};
+        double doubles[5];
+        for (int v = 0; v < 5; ++v) doubles[v] = Real6ToDouble(values[v]);
+        double planned = 0;
+        const bool planKeeps = RunPlan(plan, doubles, planned);
+        const int fallbacksBefore = fallbacks;
+        Real6 result(-123.0L);
+        std::int32_t resultError = -1;
+        compiled.Entry()(values[0], values[1], values[2], values[3], values[4], result, resultError);
+        ASSERT_EQ(fallbacks - fallbacksBefore, planKeeps ? 0 : 1) << text << " at 2^" << k;
+        if (planKeeps) {
+          ++kept;
+          ASSERT_TRUE(result == DoubleToReal6(planned)) << text << " at 2^" << k;
+        } else {
+          ++left;
+        }
+      }
+    }
+  }
+  EXPECT_GT(kept, 1000);
+  EXPECT_GT(left, 300);
+}
+
 // Compiled code calls the library itself and checks the results inline:
 // near a rounding midpoint, or where degrees are too sensitive to the
 // radians' rounding, it must still give the reference's answer.
