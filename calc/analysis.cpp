@@ -220,7 +220,9 @@ void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag)
 namespace {
 
 bool runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, double& value) {
-  if (++engine.plannedRuns > RunsBeforeCompiling && !engine.compiled.Ready() &&
+  // Compiling is tried once per analysis: a plan that cannot be compiled
+  // runs as it is from then on.
+  if (engine.plannedRuns <= RunsBeforeCompiling && ++engine.plannedRuns > RunsBeforeCompiling &&
       engine.compiled.Compile(engine.plan, &calculateWithoutCode)) {
     engine.calculation = engine.compiled.Entry();
   }

@@ -38,8 +38,8 @@ namespace brunzit {
 
 namespace {
 
-// The whole 200-step plan takes about 25 KB.
-constexpr std::size_t CodeCapacity = 64 * 1024;
+// A plan of 200 slots in two bodies takes up to about 60 KB.
+constexpr std::size_t CodeCapacity = 256 * 1024;
 constexpr int NoRegister = -1;
 
 // The constants the code reads, 16 bytes each (SSE reads 16), then the
@@ -176,19 +176,19 @@ class Emitter {
 
 // Out-of-line code and where it returns to.
 struct Stub {
-  enum Kind { Tie, Zero, ZeroVariable, Exact } kind;
-  std::size_t from;      // displacement of the jump into the stub
-  std::size_t back;      // where the stub returns
+  enum Kind : std::uint8_t { Tie, Zero, ZeroVariable, Exact } kind;
+  std::uint8_t lastXmm;  // the SSE register holding the previous result before the step
+  std::uint8_t work;     // the SSE register the step computes in
+  std::int16_t last;     // that previous result's register
+  std::uint32_t from;    // displacement of the jump into the stub
+  std::uint32_t back;    // where the stub returns
   const PlanStep* step;  // the step's operation, operands and function
-  int last;              // the previous result before the step
-  unsigned lastXmm;      // and the SSE register holding it
-  unsigned work;         // the SSE register the step computes in
 };
 
 class PlanCompiler {
  public:
-  PlanCompiler(const EvaluationPlan& plan, unsigned char* code, const void* fallBack)
-      : plan_(plan), out_(code, CodeCapacity), fallBack_(fallBack) {}
+  PlanCompiler(const EvaluationPlan& plan, unsigned char* code, const void* fallBack, bool windowed)
+      : plan_(plan), out_(code, CodeCapacity), fallBack_(fallBack), tryWindow_(windowed) {}
 
   // Returns the entry's offset, or 0 when the code did not fit.
   std::size_t compile() {
@@ -200,7 +200,7 @@ class PlanCompiler {
       out_.u32(static_cast<std::uint32_t>(frameSize_));
     }
     if (calls_) saveArguments();
-    chooseWindow();
+    if (tryWindow_) chooseWindow();
     if (window_ > 0) body(true);
     const std::size_t checkedBody = out_.size();
     for (int i = 0; i < outsideWindowCount_; ++i) out_.patch(outsideWindow_[i], checkedBody);
@@ -491,7 +491,7 @@ class PlanCompiler {
     const std::size_t low = out_.jump({0x0F, 0x82});  // jb: zero or too small
     out_.op(0, false, {0x81}, 7, R10);               // cmp r10d, highest
     out_.u32(LowestPlainExponent + PlainExponentSpan);
-    oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x87});  // ja
+    oddJump(out_.jump({0x0F, 0x87}));  // ja
     if (windowed_) {
       // Outside the window: the checked body. (A zero comes back from its
       // stub after this: the windowed body allows 0.)
@@ -504,7 +504,8 @@ class PlanCompiler {
     out_.bytes({52});
     out_.op(0x66, true, {0x0F, 0x6E}, Xmm0, R10);   // movq xmm0, r10
     out_.op(0x66, false, {0x0F, 0xEB}, xmm, Xmm0);  // por xmm, xmm0
-    stubs_[stubCount_++] = Stub{Stub::ZeroVariable, low, out_.size(), nullptr, index, 0, 0};
+    stubs_[stubCount_++] = Stub{Stub::ZeroVariable, 0, 0, static_cast<std::int16_t>(index),
+                                static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(out_.size()), nullptr};
   }
 
   // The register that holds reg's value, if one does.
@@ -561,8 +562,16 @@ class PlanCompiler {
     }
   }
 
+  void oddJump(std::size_t from) { oddJumps_[oddJumpCount_++] = from; }
+
   void addStub(Stub::Kind kind, std::size_t from, std::size_t back, const PlanStep* s) {
-    stubs_[stubCount_++] = Stub{kind, from, back, s, last_, lastXmm_, work_};
+    stubs_[stubCount_++] = Stub{kind,
+                                static_cast<std::uint8_t>(lastXmm_),
+                                static_cast<std::uint8_t>(work_),
+                                static_cast<std::int16_t>(last_),
+                                static_cast<std::uint32_t>(from),
+                                static_cast<std::uint32_t>(back),
+                                s};
   }
 
   // With the value's bits plus 0x1000 in r10 (the rounding's carry gives
@@ -602,7 +611,7 @@ class PlanCompiler {
     out_.bytes({0x4D, 0x01, 0xD2});  // add r10, r10: |b| shifted
     out_.movImmediate(Rax, SafeDivisorBits);
     out_.bytes({0x49, 0x39, 0xC2});                        // cmp r10, rax
-    oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x86});  // jbe: a divisor near 0
+    oddJump(out_.jump({0x0F, 0x86}));  // jbe: a divisor near 0
   }
 
   bool powerOfTwo(int reg) const {
@@ -682,7 +691,7 @@ class PlanCompiler {
     out_.bytes({0x48, 0x8B, 0x04, 0x24});  // mov rax, [rsp]
     restoreVariables(s);
     out_.bytes({0x48, 0x85, 0xC0});                        // test rax, rax
-    oddJumps_[oddJumpCount_++] = out_.jump({0x0F, 0x85});  // jne
+    oddJump(out_.jump({0x0F, 0x85}));  // jne
   }
 
   void function(const PlanStep& s) {
@@ -751,8 +760,8 @@ class PlanCompiler {
       out_.bytes({0x4C, 0x8D, 0x90});  // lea r10, [rax + 0x1000]
       out_.u32(0x1000);
     }
-    stubs_[exact].back = out_.size();
-    if (sensitive >= 0) stubs_[sensitive].back = out_.size();
+    stubs_[exact].back = static_cast<std::uint32_t>(out_.size());
+    if (sensitive >= 0) stubs_[sensitive].back = static_cast<std::uint32_t>(out_.size());
     restoreVariables(s);
     if (!plainResult) checkRange();
     finish(s, Xmm0);
@@ -1012,6 +1021,7 @@ class PlanCompiler {
   const EvaluationPlan& plan_;
   Emitter out_;
   const void* fallBack_;
+  bool tryWindow_;
   bool calls_ = false;
   std::int32_t frameSize_ = 0;
   int last_ = NoRegister;
@@ -1057,8 +1067,13 @@ bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
     return false;
   }
   // Never writable and executable at once.
-  PlanCompiler compiler(plan, code_, reinterpret_cast<const void*>(fallBack));
-  const std::size_t entry = compiler.compile();
+  // Two bodies first; one where two do not fit.
+  std::size_t entry = 0;
+  for (const bool windowed : {true, false}) {
+    PlanCompiler compiler(plan, code_, reinterpret_cast<const void*>(fallBack), windowed);
+    entry = compiler.compile();
+    if (entry != 0) break;
+  }
   if (mprotect(code_, CodeCapacity, PROT_READ | PROT_EXEC) != 0 || entry == 0) return false;
   entry_ = reinterpret_cast<Calculation>(code_ + entry);
   return true;

@@ -288,6 +288,40 @@ TEST(CompiledPlan, WindowEdgesKeepThePlansChecks) {
   EXPECT_GT(left, 300);
 }
 
+// The largest plans, of every kind of step, fit the code buffer (a plan that
+// does not fit runs uncompiled, correct but slower).
+TEST(CompiledPlan, LargestPlansCompile) {
+  static EvaluationPlan plan;
+  static CompiledPlan compiled;
+  auto repeated = [](std::string first, const std::string& more) {
+    while (first.size() + more.size() <= 196) first += more;  // within 200 slots with the outer brackets
+    return first;
+  };
+  for (const std::string& text : {repeated("ABS(X)", "+X"), repeated("X", "+X/Y*Z"), repeated("SIG(X)", "+TAG(X)"),
+                                  repeated("X", "-Y^3"), repeated("X", "+(X-1)*(X+1)/(X*X+2)")}) {
+    std::int32_t error = VariablesAllowed, flag = 0;
+    analitzar(text, error, flag);
+    ASSERT_EQ(error, AnalysisOk) << text;
+    ASSERT_TRUE(BuildPlan(CurrentOperationList(), plan)) << text;
+#if defined(__x86_64__) && defined(__linux__)
+    ASSERT_TRUE(compiled.Compile(plan, &referenceFallback)) << text;
+#else
+    if (!compiled.Compile(plan, &referenceFallback)) GTEST_SKIP() << "no compiled plans on this system";
+#endif
+    for (const long double x : {0.5L, 3.0L, -7.25L, 1e10L}) {
+      const Real6 v[5] = {Real6(x), Real6(1.5L), Real6(-2.0L), Real6(), Real6()};
+      Real6 result, reference;
+      std::int32_t resultError = -1, referenceError = -1;
+      compiled.Entry()(v[0], v[1], v[2], v[3], v[4], result, resultError);
+      EvaluateList(CurrentOperationList(), VariableValues{{v[0], v[1], v[2], v[3], v[4]}}, reference, referenceError);
+      ASSERT_EQ(resultError, referenceError) << text;
+      if (referenceError == EvaluationOk) {
+        ASSERT_TRUE(result == reference) << text << " at " << static_cast<double>(x);
+      }
+    }
+  }
+}
+
 // Compiled code calls the library itself and checks the results inline:
 // near a rounding midpoint, or where degrees are too sensitive to the
 // radians' rounding, it must still give the reference's answer.
