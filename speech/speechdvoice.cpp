@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include <pthread.h>
 
@@ -36,6 +37,9 @@ constexpr int VoiceTypeCount = static_cast<int>(std::size(VoiceTypes));
 
 // A refused connection is tried again only after this pause.
 constexpr auto RetryPause = std::chrono::seconds(5);
+// How long listing waits for the daemon to answer and give its voices: past
+// it the daemon counts as unreachable and none of its entries is offered.
+constexpr auto ProbeWait = std::chrono::seconds(3);
 // How long the destructor waits for the worker before leaving it to finish
 // on its own (it may be inside a connection attempt).
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
@@ -61,6 +65,10 @@ struct SpeechdVoice::Worker {
     bool finished = false;
     bool connected = false;
     bool startDaemon = true;
+    // Set once the first connection attempt and the voice listing are over.
+    bool probed = false;
+    // The entries of VoiceTypes whose language the daemon has a voice for.
+    std::vector<int> offered;
 
     // Worker-thread state.
     SPDConnection* connection = nullptr;
@@ -80,7 +88,11 @@ struct SpeechdVoice::Worker {
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
         connect();
+        const std::vector<int> types = connection != nullptr ? listOffered() : std::vector<int>{};
         std::unique_lock lock(mutex);
+        offered = types;
+        probed = true;
+        settled.notify_all();
         for (;;) {
             busy = false;
             settled.notify_all();
@@ -117,6 +129,36 @@ struct SpeechdVoice::Worker {
         }
         std::lock_guard lock(mutex);
         connected = connection != nullptr;
+    }
+
+    // The voice types of the languages the daemon can really speak.
+    std::vector<int> listOffered()
+    {
+        bool catalan = false, spanish = false;
+        if (SPDVoice** voices = spd_list_synthesis_voices(connection)) {
+            for (SPDVoice** v = voices; *v != nullptr; ++v) {
+                const std::string language = (*v)->language ? (*v)->language : "";
+                const std::string base = language.substr(0, language.find_first_of("-_"));
+                catalan = catalan || base == "ca";
+                spanish = spanish || base == "es";
+            }
+            free_spd_voices(voices);
+        }
+        std::vector<int> types;
+        for (int i = 0; i < VoiceTypeCount; ++i) {
+            const std::string language = VoiceTypes[i].language;
+            if ((language == "ca" && catalan) || (language == "es" && spanish))
+                types.push_back(i);
+        }
+        return types;
+    }
+
+    // What the daemon offers, or nothing when it has not answered in time.
+    std::vector<int> waitForOffer()
+    {
+        std::unique_lock lock(mutex);
+        settled.wait_for(lock, ProbeWait, [&] { return probed || finished; });
+        return probed ? offered : std::vector<int>{};
     }
 
     void disconnect()
@@ -227,22 +269,29 @@ SpeechdVoice::~SpeechdVoice() { worker_->shutDown(); }
 
 bool SpeechdVoice::isAvailable() const { return true; }
 
-int SpeechdVoice::voiceCount() { return VoiceTypeCount; }
+int SpeechdVoice::voiceCount()
+{
+    if (!listed_)
+        listed_ = worker_->waitForOffer();
+    return static_cast<int>(listed_->size());
+}
 
 std::string SpeechdVoice::voiceDescription(int index)
 {
-    if (index < 0 || index >= VoiceTypeCount)
+    if (index < 0 || index >= voiceCount())
         return {};
-    return VoiceTypes[index].description;
+    return VoiceTypes[(*listed_)[static_cast<std::size_t>(index)]].description;
 }
 
 bool SpeechdVoice::chooseVoice(int index)
 {
-    if (index < 0 || index >= VoiceTypeCount)
+    if (index < 0 || index >= voiceCount())
         return false;
-    worker_->post({Worker::Kind::Voice, {}, index});
+    worker_->post({Worker::Kind::Voice, {}, (*listed_)[static_cast<std::size_t>(index)]});
     return true;
 }
+
+bool SpeechdVoice::canMakeSound() { return voiceCount() > 0; }
 
 void SpeechdVoice::speak(const std::string& text)
 {

@@ -21,7 +21,8 @@ namespace brunzit::test {
 
 class FakeSpeechd {
 public:
-    FakeSpeechd()
+    // languages: those of the synthesis voices the daemon lists.
+    explicit FakeSpeechd(std::vector<std::string> languages = {"ca", "es", "en"}) : languages_(std::move(languages))
     {
         char folder[] = "/tmp/brunzit-fakespeechd.XXXXXX";
         if (mkdtemp(folder) != nullptr)
@@ -93,6 +94,11 @@ private:
                     receiving = true;
                     message.clear();
                     reply("230 OK RECEIVING DATA\r\n");
+                } else if (line == "LIST SYNTHESIS_VOICES") {
+                    std::string list;
+                    for (const std::string& language : languages_)
+                        list += "249-voice " + language + "\t" + language + "\tnone\r\n";
+                    reply(list + "249 OK VOICE LIST SENT\r\n");
                 } else if (line.rfind("HISTORY GET CLIENT_ID", 0) == 0) {
                     reply("245-1\r\n245 OK CLIENT ID SENT\r\n");
                 } else {
@@ -112,6 +118,7 @@ private:
         commands_.push_back(line);
         changed_.notify_all();
     }
+    std::vector<std::string> languages_;
     void reply(const std::string& text) { (void)!write(client_, text.data(), text.size()); }
 
     std::string folder_ = "/tmp";
