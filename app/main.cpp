@@ -14,6 +14,7 @@
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
 #include "platform/windowing.h"
+#include "speech/audiosink.h"
 #include "speech/espeakvoice.h"
 #include "speech/speechdvoice.h"
 #include "speech/tformdiccionariexcepcions.h"
@@ -74,6 +75,7 @@ int main(int argc, char* argv[])
     brunzit::SpeechEngines engines;
     engines.createMsp = [] { return brunzit::createEspeakVoice(); };
     engines.createSapi = [] { return brunzit::createSpeechdVoice(); };
+    engines.soundServerAnswers = [] { return brunzit::createPulseSink("brunzit")->open(22050); };
     speech = std::make_unique<brunzit::SpeechService>(
         engines, &formDiccionari->inUse(), [](const std::string& text) {
             QMessageBox::critical(nullptr, QString::fromLatin1(kSpeechTitle), QString::fromStdString(text));

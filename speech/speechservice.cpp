@@ -74,6 +74,7 @@ SpeechService::SpeechService(SpeechEngines engines, const ExceptionsInUse* excep
              Slot{EngineKind::Upctv, "", false, true, nullptr}},
       exceptions_(exceptions),
       reportError_(std::move(reportError)),
+      soundServerAnswers_(std::move(engines.soundServerAnswers)),
       mussol_(engines.mussolIniPath.empty() ? mussolSettingsPath() : engines.mussolIniPath) {
     const std::string storedVoice = ReadIniString(kSection, kKeyNumber, "-1");
 
@@ -143,6 +144,7 @@ bool SpeechService::AnyVoiceListed() const {
 }
 
 bool SpeechService::CanMakeSound() const {
+    if (soundServerAnswers_ && !soundServerAnswers_()) return false;
     return std::any_of(slots_.begin(), slots_.end(),
                        [](const Slot& s) { return s.count > 0 && s.engine->canMakeSound(); });
 }

@@ -75,7 +75,8 @@ public:
     bool Available(EngineKind kind) const { return slot(kind).available; }
     VoiceEngine& Engine(EngineKind kind) const { return *slot(kind).engine; }
     bool AnyVoiceListed() const;
-    // Whether any listed voice can be heard (a sound server, a voice).
+    // Whether any listed voice can be heard: the sound server answers and
+    // the voice's engine can play.
     bool CanMakeSound() const;
 
 private:
@@ -99,6 +100,7 @@ private:
     std::array<Slot, 3> slots_;
     const ExceptionsInUse* exceptions_;
     ErrorReport reportError_;
+    std::function<bool()> soundServerAnswers_;
     ProfileFile mussol_;
     std::vector<std::string> entries_;
     int position_ = -1;

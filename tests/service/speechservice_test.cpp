@@ -122,18 +122,21 @@ TEST_F(ServiceTest, WhetherAnyVoiceCanBeHeard) {
         std::vector<std::string> mspVoices, sapiVoices;
         bool mspAvailable;
         const char* upctv;
+        bool soundServer;
         bool heard;
     };
     const Row rows[] = {
-        {"an MSP voice", {"Veu A"}, {}, true, kNoUpctv, true},
-        {"engines without voices", {}, {}, true, kNoUpctv, false},
-        {"MSP voices but no MSP engine", {"Veu A"}, {}, false, kNoUpctv, false},
-        {"only UPCTV", {}, {}, true, kRecordingUpctv, true},
+        {"an MSP voice", {"Veu A"}, {}, true, kNoUpctv, true, true},
+        {"engines without voices", {}, {}, true, kNoUpctv, true, false},
+        {"MSP voices but no MSP engine", {"Veu A"}, {}, false, kNoUpctv, true, false},
+        {"only UPCTV", {}, {}, true, kRecordingUpctv, true, true},
+        {"no sound server", {"Veu A"}, {"Veu S"}, true, kRecordingUpctv, false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SpeechEngines engines = Engines({}, row.sapiVoices, row.upctv);
         engines.createMsp = RecordingVoice::factory(row.mspVoices, msp, row.mspAvailable);
+        engines.soundServerAnswers = [&] { return row.soundServer; };
         EXPECT_EQ(Service(engines)->CanMakeSound(), row.heard);
     }
 }
