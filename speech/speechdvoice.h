@@ -11,8 +11,9 @@
 // The voices offered are voice types per language (male and female), for
 // Catalan and for Spanish when the daemon has at least one voice of that
 // language; the daemon resolves a type to one of its voices at once. The
-// daemon's list is fetched once, on the worker, when it first answers. Until
-// a voice is chosen the daemon's default voice speaks.
+// daemon's list is fetched once, on a connection of its own, when it first
+// answers; when it is slow to come all four types are offered. Until a voice
+// is chosen the daemon's default voice speaks.
 //
 // A daemon that does not answer within a few seconds of the engine's creation
 // offers no voice: the engine stays silent (it still tries to connect again
