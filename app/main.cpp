@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <memory>
 
@@ -12,9 +14,11 @@
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
 #include "platform/windowing.h"
+#include "speech/audiosink.h"
 #include "speech/espeakvoice.h"
 #include "speech/speechdvoice.h"
 #include "speech/tformdiccionariexcepcions.h"
+#include "speech/speechservice.h"
 #include "speech/tformtts.h"
 #include "speech/unitfileini.h"
 
@@ -36,6 +40,21 @@ void ShowSplash(TAboutBox& aboutBox)
     aboutBox.ButtonOK->show();
 }
 
+const char* const kSpeechTitle = "TTS - Projecte Remor 2016";
+
+// Without a voice that can be heard the program would be mute with no sign:
+// say so on the main window for good and once in a box.
+void ReportNoSound(TFormPrincipal& formPrincipal)
+{
+    const QString text = QStringLiteral(
+        "Sense veu: no hi ha cap servidor de so o cap veu instal\u00B7lada. "
+        "Reviseu el so i trieu una veu a \u00ABSintetitzador\u00BB.");
+    auto* label = new QLabel(text);
+    label->setAccessibleName(text);
+    formPrincipal.statusBar()->addPermanentWidget(label, 1);
+    QMessageBox::warning(&formPrincipal, QString::fromLatin1(kSpeechTitle), text);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -45,6 +64,9 @@ int main(int argc, char* argv[])
     // closed: the large-letter window may still be open.
     application.setQuitOnLastWindowClosed(false);
 
+    // Made before the windows and so destroyed after them: the main window
+    // may still speak while it closes.
+    std::unique_ptr<brunzit::SpeechService> speech;
     auto formPrincipal = std::make_unique<TFormPrincipal>();
     auto aboutBox = std::make_unique<TAboutBox>();
     auto formLletra = std::make_unique<TFormLletra>();
@@ -53,10 +75,15 @@ int main(int argc, char* argv[])
     brunzit::SpeechEngines engines;
     engines.createMsp = [] { return brunzit::createEspeakVoice(); };
     engines.createSapi = [] { return brunzit::createSpeechdVoice(); };
-    auto formTTS = std::make_unique<TFormTTS>(engines, formDiccionari.get(), /*hideTestControls=*/true);
+    engines.soundServerAnswers = [] { return brunzit::createPulseSink("brunzit")->open(22050); };
+    speech = std::make_unique<brunzit::SpeechService>(
+        engines, &formDiccionari->inUse(), [](const std::string& text) {
+            QMessageBox::critical(nullptr, QString::fromLatin1(kSpeechTitle), QString::fromStdString(text));
+        });
+    auto formTTS = std::make_unique<TFormTTS>(*speech, formDiccionari.get(), /*hideTestControls=*/true);
 
     formLletra->SetMainWindow(formPrincipal.get());
-    formPrincipal->SetCompanions(aboutBox.get(), formLletra.get(), formTTS.get(), formTTS.get());
+    formPrincipal->SetCompanions(aboutBox.get(), formLletra.get(), formTTS.get(), speech.get());
 
     ShowSplash(*aboutBox);
 
@@ -67,5 +94,7 @@ int main(int argc, char* argv[])
     formPrincipal->SayText(formPrincipal->MenuTeclatVisible->isChecked() ? "A" : "espai");
 
     formPrincipal->showMaximized();
+    if (!speech->CanMakeSound())
+        ReportNoSound(*formPrincipal);
     return application.exec();
 }

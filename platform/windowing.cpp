@@ -26,7 +26,9 @@ int osMajorVersion()
     return 6;
 }
 
-void WaitProcessingMessages(int ms)
+namespace {
+
+void Wait(int ms, QEventLoop::ProcessEventsFlags flags)
 {
     if (ms <= 0)
         return;
@@ -45,7 +47,19 @@ void WaitProcessingMessages(int ms)
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(ms);
-    loop.exec(QEventLoop::AllEvents);
+    loop.exec(flags);
+}
+
+}  // namespace
+
+void WaitProcessingMessages(int ms)
+{
+    Wait(ms, QEventLoop::AllEvents);
+}
+
+void WaitHoldingUserInput(int ms)
+{
+    Wait(ms, QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace brunzit

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -158,6 +159,8 @@ struct EspeakVoice::Worker {
     std::condition_variable idle;
     std::deque<Command> queue;
     bool flushPending = false;
+    // Whether the sink opened when eSpeak was loaded; unset until then.
+    std::optional<bool> firstOpen;
     bool busy = false;
     bool quit = false;
     // Bumped by skip(): a text of an older generation is not (or no longer) said.
@@ -233,8 +236,14 @@ struct EspeakVoice::Worker {
                 currentVoice.clear();
             espeak_SetParameter(espeakRATE, wordsPerMinute, 0);
             // Connect to the sound server now rather than at the first text.
-            sink->open(sampleRate);
+            const bool opened = sink->open(sampleRate);
+            std::lock_guard lock(mutex);
+            firstOpen = opened;
+        } else {
+            std::lock_guard lock(mutex);
+            firstOpen = false;
         }
+        idle.notify_all();
         loop();
     }
 
@@ -366,6 +375,13 @@ struct EspeakVoice::Worker {
         idle.wait(lock, [&] { return quit || (!busy && queue.empty() && !flushPending); });
     }
 
+    bool soundReached()
+    {
+        std::unique_lock lock(mutex);
+        idle.wait_for(lock, std::chrono::seconds(3), [&] { return quit || firstOpen.has_value(); });
+        return firstOpen.value_or(false);
+    }
+
     void stop()
     {
         if (!thread.joinable())
@@ -439,6 +455,11 @@ void EspeakVoice::speak(const std::string& text)
 {
     if (worker_->available)
         worker_->post({Worker::Kind::Speak, cp1252ToUtf8(text), 0});
+}
+
+bool EspeakVoice::canMakeSound()
+{
+    return worker_->available && !worker_->voices.empty() && worker_->soundReached();
 }
 
 void EspeakVoice::skip()

@@ -51,6 +51,8 @@ public:
     void speak(const std::string& text) override;
     void skip() override;
     void setRate(int rate) override;
+    // False as well when the sound server could not be reached at the start.
+    bool canMakeSound() override;
 
     // eSpeak's name of voice `index` ("ca", "ca+f3"...); empty when none.
     std::string voiceName(int index) const;

@@ -8,9 +8,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include <pthread.h>
 
@@ -36,6 +38,14 @@ constexpr int VoiceTypeCount = static_cast<int>(std::size(VoiceTypes));
 
 // A refused connection is tried again only after this pause.
 constexpr auto RetryPause = std::chrono::seconds(5);
+// How long listing waits for the daemon to answer: past it the daemon counts
+// as unreachable and none of its entries is offered.
+constexpr auto AnswerWait = std::chrono::seconds(3);
+// How long it then waits for the daemon's voice list. A daemon with the
+// eSpeak NG module lists over ten thousand voices, which can take many
+// seconds on a busy machine: past this wait every voice type is offered and
+// the daemon picks its voice for the language.
+constexpr auto ListWait = std::chrono::milliseconds(1500);
 // How long the destructor waits for the worker before leaving it to finish
 // on its own (it may be inside a connection attempt).
 constexpr auto ShutdownWait = std::chrono::milliseconds(300);
@@ -44,7 +54,7 @@ constexpr auto ShutdownWait = std::chrono::milliseconds(300);
 
 // Shared by the engine and its worker thread, so the thread can outlive the
 // engine when it is stuck in libspeechd at shutdown.
-struct SpeechdVoice::Worker {
+struct SpeechdVoice::Worker : std::enable_shared_from_this<Worker> {
     enum class Kind { Speak, Cancel, Rate, Voice };
     struct Command {
         Kind kind;
@@ -61,6 +71,13 @@ struct SpeechdVoice::Worker {
     bool finished = false;
     bool connected = false;
     bool startDaemon = true;
+    // Set once the first connection attempt is over, and once the daemon's
+    // voice list has come (on a connection of its own, so speaking does not
+    // wait behind it).
+    bool answerKnown = false;
+    bool listed = false;
+    // The entries of VoiceTypes whose language the daemon has a voice for.
+    std::vector<int> offered;
 
     // Worker-thread state.
     SPDConnection* connection = nullptr;
@@ -80,7 +97,11 @@ struct SpeechdVoice::Worker {
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 
         connect();
+        if (connection != nullptr)
+            startListing();
         std::unique_lock lock(mutex);
+        answerKnown = true;
+        settled.notify_all();
         for (;;) {
             busy = false;
             settled.notify_all();
@@ -117,6 +138,67 @@ struct SpeechdVoice::Worker {
         }
         std::lock_guard lock(mutex);
         connected = connection != nullptr;
+    }
+
+    void startListing()
+    {
+        try {
+            std::thread([self = shared_from_this()] { self->list(); }).detach();
+        } catch (const std::system_error&) {
+            // No list: every voice type is offered.
+        }
+    }
+
+    void list()
+    {
+        char* error = nullptr;
+        SPDConnection* listing = spd_open2("brunzit", "voices", nullptr, SPD_MODE_SINGLE, nullptr, 0, &error);
+        std::free(error);
+        if (listing == nullptr)
+            return;
+        std::vector<int> types = offeredTypes(listing);
+        spd_close(listing);
+        std::lock_guard lock(mutex);
+        offered = std::move(types);
+        listed = true;
+        settled.notify_all();
+    }
+
+    // The voice types of the languages the daemon can really speak.
+    static std::vector<int> offeredTypes(SPDConnection* listing)
+    {
+        bool catalan = false, spanish = false;
+        if (SPDVoice** voices = spd_list_synthesis_voices(listing)) {
+            for (SPDVoice** v = voices; *v != nullptr; ++v) {
+                const std::string language = (*v)->language ? (*v)->language : "";
+                const std::string base = language.substr(0, language.find_first_of("-_"));
+                catalan = catalan || base == "ca";
+                spanish = spanish || base == "es";
+            }
+            free_spd_voices(voices);
+        }
+        std::vector<int> types;
+        for (int i = 0; i < VoiceTypeCount; ++i) {
+            const std::string language = VoiceTypes[i].language;
+            if ((language == "ca" && catalan) || (language == "es" && spanish))
+                types.push_back(i);
+        }
+        return types;
+    }
+
+    // What the daemon offers, or nothing when it has not answered in time.
+    std::vector<int> waitForOffer()
+    {
+        std::unique_lock lock(mutex);
+        settled.wait_for(lock, AnswerWait, [&] { return answerKnown || finished; });
+        if (!connected)
+            return {};
+        if (settled.wait_for(lock, ListWait, [&] { return listed; }))
+            return offered;
+        std::vector<int> all(VoiceTypeCount);
+        for (int i = 0; i < VoiceTypeCount; ++i)
+            all[static_cast<std::size_t>(i)] = i;
+        return all;
     }
 
     void disconnect()
@@ -227,22 +309,29 @@ SpeechdVoice::~SpeechdVoice() { worker_->shutDown(); }
 
 bool SpeechdVoice::isAvailable() const { return true; }
 
-int SpeechdVoice::voiceCount() { return VoiceTypeCount; }
+int SpeechdVoice::voiceCount()
+{
+    if (!listed_)
+        listed_ = worker_->waitForOffer();
+    return static_cast<int>(listed_->size());
+}
 
 std::string SpeechdVoice::voiceDescription(int index)
 {
-    if (index < 0 || index >= VoiceTypeCount)
+    if (index < 0 || index >= voiceCount())
         return {};
-    return VoiceTypes[index].description;
+    return VoiceTypes[(*listed_)[static_cast<std::size_t>(index)]].description;
 }
 
 bool SpeechdVoice::chooseVoice(int index)
 {
-    if (index < 0 || index >= VoiceTypeCount)
+    if (index < 0 || index >= voiceCount())
         return false;
-    worker_->post({Worker::Kind::Voice, {}, index});
+    worker_->post({Worker::Kind::Voice, {}, (*listed_)[static_cast<std::size_t>(index)]});
     return true;
 }
+
+bool SpeechdVoice::canMakeSound() { return voiceCount() > 0; }
 
 void SpeechdVoice::speak(const std::string& text)
 {

@@ -8,16 +8,21 @@
 // never other clients' (the user's screen reader keeps talking).
 // Rate -10..10 is Speech Dispatcher's -100..100 in steps of 10.
 //
-// Speech Dispatcher's full voice list takes over a second to fetch, so the
-// voices offered are voice types per language (male and female for Catalan
-// and Spanish), which the daemon resolves at once. Until one is chosen the
-// daemon's default voice speaks.
+// The voices offered are voice types per language (male and female), for
+// Catalan and for Spanish when the daemon has at least one voice of that
+// language; the daemon resolves a type to one of its voices at once. The
+// daemon's list is fetched once, on a connection of its own, when it first
+// answers; when it is slow to come all four types are offered. Until a voice
+// is chosen the daemon's default voice speaks.
 //
-// Without a reachable daemon the engine stays listed but silent; it tries to
-// connect again when asked to speak, at most every few seconds.
+// A daemon that does not answer within a few seconds of the engine's creation
+// offers no voice: the engine stays silent (it still tries to connect again
+// when asked to speak, at most every few seconds).
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "speech/voiceengine.h"
 
@@ -41,6 +46,7 @@ public:
     void speak(const std::string& text) override;
     void skip() override;
     void setRate(int rate) override;
+    bool canMakeSound() override;
 
     // Blocks until everything asked so far has been sent to the daemon or
     // dropped; true when the engine is connected (tools and tests).
@@ -49,6 +55,8 @@ public:
 private:
     struct Worker;
     std::shared_ptr<Worker> worker_;
+    // The types listed, fixed by the first question about voices.
+    std::optional<std::vector<int>> listed_;
 };
 
 }  // namespace brunzit

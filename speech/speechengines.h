@@ -17,6 +17,9 @@ struct SpeechEngines {
     std::function<std::unique_ptr<VoiceEngine>()> createSapi;
     // The third engine, loaded at run time by this name.
     std::string upctvLibrary = "libupctv.so";
+    // Whether the desktop's sound server answers: every engine plays through
+    // it. Empty counts as yes.
+    std::function<bool()> soundServerAnswers;
     // Where "mussol.ini" is written; empty means mussolSettingsPath().
     std::string mussolIniPath;
 };

@@ -21,7 +21,7 @@ TFormDiccionariExcepcions::TFormDiccionariExcepcions(QWidget* parent) : QWidget(
     setObjectName(QStringLiteral("FormDiccionariExcepcions"));
     setAccessibleName(QStringLiteral("Diccionari d'excepcions"));
 
-    dictionaryEnabled_ = false;
+    inUse_.enabled = false;
     brunzit::OpenProgramIni();
     if (brunzit::ReadIniString(kSection, kKeyInUse, "NO") == "SI") {
         dictionaryFileName_ = brunzit::ReadIniString(kSection, kKeyFileName, "");
@@ -52,8 +52,7 @@ QFileDialog* TFormDiccionariExcepcions::openDialog()
 
 void TFormDiccionariExcepcions::ApplyExceptions(std::string& text) const
 {
-    if (dictionaryEnabled_)
-        dictionary_.ApplyExceptions(text);
+    inUse_.apply(text);
 }
 
 bool TFormDiccionariExcepcions::ChooseDictionary()
@@ -72,34 +71,34 @@ bool TFormDiccionariExcepcions::ChooseDictionary()
         if (!files.isEmpty())
             LoadDictionary(QFile::encodeName(files.first()).toStdString());
     }
-    return dictionaryEnabled_;
+    return inUse_.enabled;
 }
 
 bool TFormDiccionariExcepcions::LoadDictionary(const std::string& path)
 {
-    dictionaryEnabled_ = false;
-    const auto status = dictionary_.loadFromFile(path);
+    inUse_.enabled = false;
+    const auto status = inUse_.table.loadFromFile(path);
     if (status == brunzit::ExceptionDictionary::LoadStatus::ReadFailed) {
         // The stored choice stays, so the next start tries that file again.
         brunzit::WriteIniString(kSection, kKeyInUse, "SI");
         brunzit::WriteIniString(kSection, kKeyFileName, dictionaryFileName_);
         return false;
     }
-    if (dictionary_.ExceptionCount() > 0) {
-        dictionaryEnabled_ = true;
+    if (inUse_.table.ExceptionCount() > 0) {
+        inUse_.enabled = true;
         dictionaryFileName_ = path;
     }
-    brunzit::WriteIniString(kSection, kKeyInUse, dictionaryEnabled_ ? "SI" : "NO");
-    brunzit::WriteIniString(kSection, kKeyFileName, dictionaryEnabled_ ? dictionaryFileName_ : std::string());
-    return dictionaryEnabled_;
+    brunzit::WriteIniString(kSection, kKeyInUse, inUse_.enabled ? "SI" : "NO");
+    brunzit::WriteIniString(kSection, kKeyFileName, inUse_.enabled ? dictionaryFileName_ : std::string());
+    return inUse_.enabled;
 }
 
 bool TFormDiccionariExcepcions::DictionaryEnabled() const
 {
-    return dictionaryEnabled_;
+    return inUse_.enabled;
 }
 
 void TFormDiccionariExcepcions::SetDictionaryEnabled(bool enabled)
 {
-    dictionaryEnabled_ = enabled && dictionary_.ExceptionCount() > 0;
+    inUse_.enabled = enabled && inUse_.table.ExceptionCount() > 0;
 }

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <string>
 
-#include "speech/exceptiondictionary.h"
+#include "speech/exceptionsinuse.h"
 
 class QFileDialog;
 
@@ -33,11 +33,12 @@ public:
     // Made when first used: building it takes too long for start-up.
     QFileDialog* openDialog();
 
-    const brunzit::ExceptionDictionary& dictionary() const { return dictionary_; }
+    const brunzit::ExceptionDictionary& dictionary() const { return inUse_.table; }
+    // What the speech service reads to rewrite every text it speaks.
+    const brunzit::ExceptionsInUse& inUse() const { return inUse_; }
 
 private:
     QFileDialog* FormOpenDialogDiccionariExcepcions = nullptr;
-    brunzit::ExceptionDictionary dictionary_;
-    bool dictionaryEnabled_ = false;
+    brunzit::ExceptionsInUse inUse_;
     std::string dictionaryFileName_;
 };

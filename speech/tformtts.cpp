@@ -6,65 +6,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyledItemDelegate>
-#include <QTimer>
-
-#include <charconv>
 
 #include "platform/cp1252.h"
-#include "platform/paths.h"
-#include "platform/windowing.h"
 #include "speech/tformdiccionariexcepcions.h"
-#include "speech/unitfileini.h"
-#include "speech/unitfindawindow.h"
 
 using namespace brunzit;
 
-namespace brunzit {
-
-EnginePosition PositionRule(int p, int mspVoiceCount, int sapiVoiceCount) {
-    if (p < mspVoiceCount) return {EngineKind::Msp, p};
-    if (p < mspVoiceCount + sapiVoiceCount) return {EngineKind::Sapi, p - mspVoiceCount};
-    return {EngineKind::Upctv, p - mspVoiceCount - sapiVoiceCount};
-}
-
-const char* EngineKindName(EngineKind kind) {
-    switch (kind) {
-    case EngineKind::Msp: return "MSP";
-    case EngineKind::Sapi: return "SAPI";
-    case EngineKind::Upctv: return "UPCTV";
-    }
-    return "";
-}
-
-}  // namespace brunzit
-
 namespace {
-
-const char* const kSection = "tts";
-const char* const kMussolSection = "tts to Wav";
-const char* const kKeyNumber = "Numero sintetitzador";
-const char* const kKeySpeed = "velocitat";
-const char* const kKeyReading = "ESTIC LLEGINT";
-const char* const kKeyType = "Tipus de sintetitzador";
-const char* const kKeyIndex = "Sintetitzador";
-const char* const kKeyWavSpeed = "SPEED";
-
-// The engine's own window, which it opens when it is loaded on newer systems.
-const char* const kUpctvWindowTitle = "upcTV 1.0 - Lector de text en catal\xE0 i castell\xE0";
-
-const char* const kUpctvEntries[] = {
-    "UPCTV - Home - Catal\xE0",
-    "UPCTV - Dona - Catal\xE0",
-    "UPCTV - Hombre - Espa\xF1ol",
-    "UPCTV - Mujer - Espa\xF1ol",
-};
 
 QString FromCp1252(const std::string& text) {
     return QString::fromStdString(cp1252ToUtf8(text));
@@ -72,15 +26,6 @@ QString FromCp1252(const std::string& text) {
 
 std::string ToCp1252(const QString& text) {
     return utf8ToCp1252(text.toStdString());
-}
-
-// A whole decimal number with an optional sign, nothing else.
-bool ParseInteger(const std::string& text, int& value) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+') ++first;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last && first != last;
 }
 
 // Entries of the voice list are 25 pixels high, whatever the font gives.
@@ -103,50 +48,18 @@ QFont PixelFont(const char* family, int pixels, bool bold = false) {
 
 }  // namespace
 
-TFormTTS::TFormTTS(SpeechEngines engines, TFormDiccionariExcepcions* dictionary, bool hideTestControls,
+TFormTTS::TFormTTS(SpeechService& service, TFormDiccionariExcepcions* dictionary, bool hideTestControls,
                    QWidget* parent)
-    : QDialog(parent),
-      HideTestControls(hideTestControls),
-      dictionary_(dictionary),
-      upctv_(engines.upctvLibrary),
-      mussol_(engines.mussolIniPath.empty() ? mussolSettingsPath() : engines.mussolIniPath) {
+    : QDialog(parent), HideTestControls(hideTestControls), service_(service), dictionary_(dictionary) {
     BuildControls();
 
-    OsMajorVersion = osMajorVersion();
-    const std::string storedVoice = ReadIniString(kSection, kKeyNumber, "-1");
-
-    if (engines.createMsp) MspVoice = engines.createMsp();
-    ListEngine(MspVoice, MspVoiceCount, MspAvailable, "");
-    if (engines.createSapi) SapiVoice = engines.createSapi();
-    ListEngine(SapiVoice, SapiVoiceCount, SapiAvailable, "SAPI - ");
-    if (!MspAvailable && !SapiAvailable) {
+    for (const std::string& entry : service_.Entries()) ListBoxMotorsDeVeu->addItem(FromCp1252(entry));
+    if (!service_.Available(EngineKind::Msp) && !service_.Available(EngineKind::Sapi)) {
         ButtonParlar->setEnabled(false);
         ButtonWav->setEnabled(false);
     }
-
-    // Started before the load: the engine opens its window while loading.
-    if (OsMajorVersion >= 6) {
-        DismissTicks = 0;
-        TimerTreureFinestraUPCTV->start();
-    }
-    if (upctv_.LoadUpctvLibrary()) {
-        for (const char* entry : kUpctvEntries) {
-            ListBoxMotorsDeVeu->addItem(FromCp1252(entry));
-        }
-        UpctvLoaded = true;
-    }
-
-    if (MspVoiceCount > 0 || SapiVoiceCount > 0 || UpctvLoaded) {
-        int stored = 0;
-        if (ParseInteger(storedVoice, stored)) {
-            if (stored < 0) {
-                SelectWithoutClick(0);
-            } else {
-                SelectWithoutClick(stored);
-                ListBoxMotorsDeVeuClick();
-            }
-        }
-    } else {
+    SelectWithoutClick(service_.Position());
+    if (!service_.AnyVoiceListed()) {
         ButtonParlar->hide();
         ButtonCalla->hide();
         ButtonWav->hide();
@@ -160,27 +73,14 @@ TFormTTS::TFormTTS(SpeechEngines engines, TFormDiccionariExcepcions* dictionary,
         ListBoxMotorsDeVeu->resize(ListBoxMotorsDeVeu->width(), ListBoxMotorsDeVeu->height() + 100);
     }
 
-    const std::string storedSpeed = ReadIniString(kSection, kKeySpeed, "0");
-    lblRate->setText(FromCp1252(storedSpeed));
-    lblRate->adjustSize();
-    int speed = 0;
-    if (!ParseInteger(storedSpeed, speed)) {
-        // The speed stays 0 and the label keeps the stored text, which the
-        // next close writes back unchanged.
-        QMessageBox::critical(this, windowTitle(),
-                              QStringLiteral("'%1' is not a valid integer value").arg(FromCp1252(storedSpeed)));
-        return;
-    }
     {
         const QSignalBlocker blocker(tbRate);
-        tbRate->setValue(speed);  // the track bar keeps it within -10..10
+        tbRate->setValue(service_.Rate());
     }
-    ApplyRate();
+    ShowRate();
 }
 
-TFormTTS::~TFormTTS() {
-    upctv_.FreeUpctvLibrary();
-}
+TFormTTS::~TFormTTS() = default;
 
 void TFormTTS::BuildControls() {
     setWindowTitle(QStringLiteral("TTS - Projecte Remor 2016"));
@@ -253,10 +153,6 @@ void TFormTTS::BuildControls() {
     lblRate->adjustSize();
     name(lblRate, "lblRate", QStringLiteral("Velocitat actual"));
 
-    TimerTreureFinestraUPCTV = new QTimer(this);
-    TimerTreureFinestraUPCTV->setObjectName(QStringLiteral("TimerTreureFinestraUPCTV"));
-    TimerTreureFinestraUPCTV->setInterval(200);
-
     setTabOrder(ListBoxMotorsDeVeu, ButtonParlar);
     setTabOrder(ButtonParlar, ButtonWav);
     setTabOrder(ButtonWav, EditText);
@@ -292,33 +188,6 @@ void TFormTTS::BuildControls() {
     connect(CheckBoxDicExc, &QCheckBox::clicked, this, &TFormTTS::CheckBoxDicExcClick);
     CheckBoxDicExc->installEventFilter(this);
     connect(tbRate, &QSlider::valueChanged, this, &TFormTTS::tbRateChange);
-    connect(TimerTreureFinestraUPCTV, &QTimer::timeout, this, &TFormTTS::TimerTreureFinestraUPCTVTimer);
-}
-
-void TFormTTS::ListEngine(std::unique_ptr<VoiceEngine>& engine, int& count, bool& available,
-                          const std::string& prefix) {
-    if (!engine || !engine->isAvailable()) {
-        engine.reset();  // every later call is skipped, as on an empty object
-        available = false;
-        return;
-    }
-    const int voices = engine->voiceCount();
-    if (voices < 0) {
-        available = false;
-        return;
-    }
-    count = voices;
-    for (int i = 0; i < voices; ++i) {
-        const std::string description = engine->voiceDescription(i);
-        if (description.empty()) {
-            // Keep the count equal to the entries listed, so the positions
-            // after them still map to their own engine.
-            count = i;
-            available = false;
-            return;
-        }
-        ListBoxMotorsDeVeu->addItem(FromCp1252(prefix + description));
-    }
 }
 
 void TFormTTS::SelectWithoutClick(int row) {
@@ -331,117 +200,33 @@ void TFormTTS::SelectWithoutClick(int row) {
     }
 }
 
+void TFormTTS::ShowRate() {
+    lblRate->setText(FromCp1252(service_.RateText()));
+    lblRate->adjustSize();
+}
+
 // The list allows one selection, and the current row is that selection (it
 // changes before the selection does while a click is handled).
-int TFormTTS::SelectedPosition() const {
-    return ListBoxMotorsDeVeu->currentRow();
-}
-
-EnginePosition TFormTTS::CurrentPosition() const {
-    return PositionRule(SelectedPosition(), MspVoiceCount, SapiVoiceCount);
-}
-
-VoiceEngine* TFormTTS::VoiceFor(EngineKind kind) const {
-    switch (kind) {
-    case EngineKind::Msp: return MspVoice.get();
-    case EngineKind::Sapi: return SapiVoice.get();
-    case EngineKind::Upctv: return nullptr;
-    }
-    return nullptr;
-}
-
-bool TFormTTS::WriteMussol(const std::string& key, const std::string& value) {
-    if (mussol_.write(kMussolSection, key, value)) return true;
-    QMessageBox::critical(this, windowTitle(),
-                          QStringLiteral("Unable to write to %1").arg(QString::fromStdString(mussol_.path())));
-    return false;
-}
-
-void TFormTTS::SpeakText(const std::string& text) {
-    std::string spoken = text;
-    if (dictionary_) dictionary_->ApplyExceptions(spoken);
-    const EnginePosition position = CurrentPosition();
-    if (position.kind == EngineKind::Upctv) {
-        upctv_.UpctvSpeak(spoken);
-    } else if (VoiceEngine* voice = VoiceFor(position.kind)) {
-        voice->speak(spoken);
-    }
-}
-
-void TFormTTS::StopSpeaking() {
-    const EnginePosition position = CurrentPosition();
-    if (position.kind == EngineKind::Upctv) {
-        upctv_.UpctvStop();
-    } else if (VoiceEngine* voice = VoiceFor(position.kind)) {
-        voice->skip();
-    }
-    WriteIniString(kSection, kKeyReading, "0");
-}
-
 void TFormTTS::ListBoxMotorsDeVeuClick() {
-    const EnginePosition position = CurrentPosition();
-    if (position.kind == EngineKind::Upctv) {
-        if (UpctvLoaded) {
-            if (!WriteMussol(kKeyType, "UPCTV")) return;
-            SetUpUpctvEntry(position.index);
-        }
-    } else {
-        if (!WriteMussol(kKeyType, EngineKindName(position.kind))) return;
-        if (!WriteMussol(kKeyIndex, std::to_string(position.index))) return;
-        // An index the engine does not have leaves its voice as it was.
-        if (VoiceEngine* voice = VoiceFor(position.kind)) voice->chooseVoice(position.index);
-    }
-    ApplyRate();
-}
-
-void TFormTTS::SetUpUpctvEntry(int entry) {
-    if (OsMajorVersion >= 6) {
-        DismissTicks = 0;
-        TimerTreureFinestraUPCTV->start();
-    }
-    if (entry == CurrentUpctvVoice) return;
-    switch (entry) {
-    case 0: upctv_.SetUpctvMaleVoice("catala"); break;
-    case 1: upctv_.SetUpctvFemaleVoice("catala"); break;
-    case 2: upctv_.SetUpctvMaleVoice("castella"); break;
-    case 3: upctv_.SetUpctvFemaleVoice("castella"); break;
-    default: return;
-    }
-    CurrentUpctvVoice = entry;
+    service_.Choose(ListBoxMotorsDeVeu->currentRow());
+    ShowRate();
 }
 
 void TFormTTS::ApplyRate() {
-    const int rate = tbRate->value();
-    const EnginePosition position = CurrentPosition();
-    if (position.kind == EngineKind::Upctv) {
-        if (upctv_.isLoaded()) upctv_.SetUpctvSpeed(UpctvSpeedFromRate(rate));
-    } else if (VoiceEngine* voice = VoiceFor(position.kind)) {
-        voice->setRate(rate);
-    }
-    lblRate->setText(QString::number(rate));
-    lblRate->adjustSize();
-    WriteMussol(kKeyWavSpeed, std::to_string(rate));
+    service_.ApplyRate();
+    ShowRate();
 }
 
 void TFormTTS::FormClose() {
-    if (MspVoiceCount > 0 || SapiVoiceCount > 0 || UpctvLoaded) {
-        const int p = SelectedPosition();
-        WriteIniString(kSection, kKeyNumber, std::to_string(p));
-        const EnginePosition position = PositionRule(p, MspVoiceCount, SapiVoiceCount);
-        // A failure here is reported, and the speed below is still stored.
-        if (position.kind != EngineKind::Upctv || UpctvLoaded) {
-            WriteMussol(kKeyType, EngineKindName(position.kind));
-        }
-    }
-    WriteIniString(kSection, kKeySpeed, ToCp1252(lblRate->text()));
+    service_.StoreOnClose();
 }
 
 void TFormTTS::ButtonParlarClick() {
-    SpeakText(ToCp1252(EditText->text()));
+    service_.SpeakText(ToCp1252(EditText->text()));
 }
 
 void TFormTTS::ButtonCallaClick() {
-    StopSpeaking();
+    service_.StopSpeaking();
 }
 
 void TFormTTS::BitBtnTancarClick() {
@@ -464,15 +249,8 @@ void TFormTTS::CheckBoxDicExcMouseUp() {
 }
 
 void TFormTTS::tbRateChange() {
-    ApplyRate();
-}
-
-void TFormTTS::TimerTreureFinestraUPCTVTimer() {
-    if (const WindowHandle window = FindAWindow(kUpctvWindowTitle, "")) {
-        PressReturnOnWindow(window);
-    }
-    ++DismissTicks;
-    if (DismissTicks > 20) TimerTreureFinestraUPCTV->stop();
+    service_.SetRate(tbRate->value());
+    ShowRate();
 }
 
 void TFormTTS::showEvent(QShowEvent* event) {

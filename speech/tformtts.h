@@ -1,20 +1,12 @@
 #pragma once
-// The speech service and its settings window: one list of the voices of three
-// engine kinds ("MSP", "SAPI", "UPCTV"), a speed from -10 to 10, and the one
-// path by which every text of the program is spoken.
-//
-// The chosen voice is only a position in ListBoxMotorsDeVeu; every operation
-// maps the current position to an engine through the position rule.
+// The speech settings window over the speech service: the voice list, the
+// speed, the try-out controls and the dictionary switch. Every handler hands
+// its work to the service; the window only shows the service's state.
 
 #include <QDialog>
-#include <memory>
 #include <string>
 
-#include "platform/profilefile.h"
-#include "speech/speechengines.h"
-#include "speech/textspeaker.h"
-#include "speech/unitupctv.h"
-#include "speech/voiceengine.h"
+#include "speech/speechservice.h"
 
 class QCheckBox;
 class QLabel;
@@ -22,36 +14,16 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSlider;
-class QTimer;
 class TFormDiccionariExcepcions;
 
-namespace brunzit {
-
-enum class EngineKind { Msp, Sapi, Upctv };
-
-struct EnginePosition {
-    EngineKind kind;
-    int index;  // voice index within the engine, or UPCTV entry
-};
-
-// The position rule: p (-1 when nothing is selected) to engine and index.
-EnginePosition PositionRule(int p, int mspVoiceCount, int sapiVoiceCount);
-const char* EngineKindName(EngineKind kind);
-
-}  // namespace brunzit
-
-class TFormTTS : public QDialog, public brunzit::TextSpeaker {
+class TFormTTS : public QDialog {
     Q_OBJECT
 public:
-    // FormCreate: creates and lists the engines, loads UPCTV, restores the
-    // stored voice and speed. The program settings file must already be open.
-    TFormTTS(brunzit::SpeechEngines engines, TFormDiccionariExcepcions* dictionary,
-             bool hideTestControls, QWidget* parent = nullptr);
-    // FormDestroy: unloads the UPCTV library; the engines are released.
+    // FormCreate: shows the service's voices, choice and speed.
+    TFormTTS(brunzit::SpeechService& service, TFormDiccionariExcepcions* dictionary, bool hideTestControls,
+             QWidget* parent = nullptr);
     ~TFormTTS() override;
 
-    void SpeakText(const std::string& text) override;
-    void StopSpeaking() override;
     void ApplyRate();
     void ListBoxMotorsDeVeuClick();
 
@@ -62,7 +34,6 @@ public:
     void CheckBoxDicExcClick();
     void CheckBoxDicExcMouseUp();
     void tbRateChange();
-    void TimerTreureFinestraUPCTVTimer();
 
     // Controls, in tab order.
     QListWidget* ListBoxMotorsDeVeu = nullptr;
@@ -75,18 +46,8 @@ public:
     QSlider* tbRate = nullptr;
     QLabel* LabelVelocitat = nullptr;
     QLabel* lblRate = nullptr;
-    QTimer* TimerTreureFinestraUPCTV = nullptr;
 
-    // Service state.
-    int MspVoiceCount = 0;
-    int SapiVoiceCount = 0;
-    bool MspAvailable = true;
-    bool SapiAvailable = true;
-    bool UpctvLoaded = false;
-    int CurrentUpctvVoice = -1;
-    int DismissTicks = 0;
     bool HideTestControls = false;
-    int OsMajorVersion = 0;
 
     static constexpr int kWidth = 694;
     static constexpr int kHeight = 385;
@@ -99,20 +60,10 @@ protected:
 private:
     void FormClose();
     void BuildControls();
-    void ListEngine(std::unique_ptr<brunzit::VoiceEngine>& engine, int& count, bool& available,
-                    const std::string& prefix);
-    int SelectedPosition() const;
-    brunzit::EnginePosition CurrentPosition() const;
-    brunzit::VoiceEngine* VoiceFor(brunzit::EngineKind kind) const;
-    void SetUpUpctvEntry(int entry);
-    // Writes to "mussol.ini"; a failure is shown as an error box.
-    bool WriteMussol(const std::string& key, const std::string& value);
     void SelectWithoutClick(int row);
+    void ShowRate();
 
+    brunzit::SpeechService& service_;
     TFormDiccionariExcepcions* dictionary_;
-    std::unique_ptr<brunzit::VoiceEngine> MspVoice;
-    std::unique_ptr<brunzit::VoiceEngine> SapiVoice;
-    brunzit::UpctvBinding upctv_;
-    brunzit::ProfileFile mussol_;
     bool rowChangedSincePress_ = false;
 };

@@ -96,11 +96,12 @@ void UpctvBinding::UpctvSpeak(const std::string& text) {
     }
     spoken += ' ';
     if (upcTVRead_) upcTVRead_(spoken.c_str());
-    // The slots are looked up again after every wait: a handler run during the
-    // wait may have reloaded or unloaded the library. Losing the status entry
-    // ends the wait.
+    // Keys and clicks wait until the engine is done and then come in order;
+    // timers still run, so the slots are looked up again after every wait: a
+    // handler run during it may have reloaded or unloaded the library. Losing
+    // the status entry ends the wait.
     while (upcTVStatus_ && upcTVStatus_(0) != 0) {
-        WaitProcessingMessages(200);
+        WaitHoldingUserInput(200);
     }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Binding of the UPCTV Catalan/Spanish engine, a library loaded at run time
 // and bound entry point by entry point. Speaking is synchronous from the
-// caller's side: UpctvSpeak polls the engine's status and keeps the user
-// interface alive meanwhile, so it may be re-entered from an event handler.
+// caller's side: UpctvSpeak polls the engine's status and keeps timers and
+// painting alive meanwhile (so it may be re-entered from a timer), while
+// user input stays queued until the wait ends.
 
 #include <cstdint>
 #include <string>

@@ -32,6 +32,10 @@ public:
     virtual void skip() = 0;
     // Rate: -10 (slowest) .. 10 (fastest), 0 the engine's normal speed.
     virtual void setRate(int rate) = 0;
+
+    // Whether a voice of this engine can be heard: it lists voices and has
+    // somewhere to play them.
+    virtual bool canMakeSound() { return isAvailable() && voiceCount() > 0; }
 };
 
 }  // namespace brunzit

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program as a newcomer starts it: on a first start the speech window
 # comes before the main window; the main window's title is "Sense nom -
-# brunzit"; closing it ends the program.
+# brunzit"; with no sound server a box says so once; closing the main window
+# ends the program.
 set -euo pipefail
 bin_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,6 +19,9 @@ trap cleanup EXIT
 start_xvfb
 copy_program "$bin_dir" "$work/program"
 export XDG_CONFIG_HOME="$work/config"
+# No sound server, whatever the machine has: no voice can be heard.
+export PULSE_SERVER="unix:$work/no-sound-server"
+export SPEECHD_ADDRESS="unix_socket:$work/no-speechd.sock"
 unset QT_QPA_PLATFORM
 start_program "$work/program/brunzit" "$work/out.log"
 
@@ -41,6 +45,10 @@ echo "speech window shown first: ok"
 press "$tts" Return
 main=$(wait_for_window "Sense nom - brunzit" 20 --onlyvisible) || fail "the main window never appeared"
 echo "main window titled 'Sense nom - brunzit': ok"
+
+box=$(wait_for_window "TTS - Projecte Remor 2016" 20 --onlyvisible) || fail "no voice can be heard and nothing said so"
+press "$box" Return
+echo "no-sound warning shown: ok"
 
 grep -q "Numero sintetitzador=0" "$work/program/brunzit.ini" || fail "closing the speech window did not store the voice position"
 echo "voice position stored: ok"

@@ -1,7 +1,8 @@
 #pragma once
 // A stand-in Speech Dispatcher daemon on a Unix socket: it answers the SSIP
 // commands a client sends with success and records every command line, so a
-// test can check what the engine asked of the daemon.
+// test can check what the engine asked of the daemon. A second connection is
+// answered with a voice list of the given languages and not recorded.
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -21,7 +22,8 @@ namespace brunzit::test {
 
 class FakeSpeechd {
 public:
-    FakeSpeechd()
+    // languages: those of the synthesis voices the daemon lists.
+    explicit FakeSpeechd(std::vector<std::string> languages = {"ca", "es", "en"}) : languages_(std::move(languages))
     {
         char folder[] = "/tmp/brunzit-fakespeechd.XXXXXX";
         if (mkdtemp(folder) != nullptr)
@@ -42,8 +44,12 @@ public:
         close(listener_);
         if (client_ >= 0)
             shutdown(client_, SHUT_RDWR);
+        if (lister_ >= 0)
+            shutdown(lister_, SHUT_RDWR);
         if (thread_.joinable())
             thread_.join();
+        if (listerThread_.joinable())
+            listerThread_.join();
         unlink(path_.c_str());
         rmdir(folder_.c_str());
     }
@@ -70,6 +76,8 @@ private:
         client_ = accept(listener_, nullptr, nullptr);
         if (client_ < 0)
             return;
+        // The engine's second connection only fetches the voice list.
+        listerThread_ = std::thread([this] { serveLister(); });
         std::string pending, message;
         bool receiving = false;
         char buffer[4096];
@@ -112,12 +120,42 @@ private:
         commands_.push_back(line);
         changed_.notify_all();
     }
+    void serveLister()
+    {
+        lister_ = accept(listener_, nullptr, nullptr);
+        if (lister_ < 0)
+            return;
+        std::string pending;
+        char buffer[4096];
+        for (ssize_t n; !quit_ && (n = read(lister_, buffer, sizeof buffer)) > 0;) {
+            pending.append(buffer, static_cast<std::size_t>(n));
+            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                std::string answer = "200 OK\r\n";
+                if (line == "LIST SYNTHESIS_VOICES") {
+                    answer.clear();
+                    for (const std::string& language : languages_)
+                        answer += "249-voice " + language + "\t" + language + "\tnone\r\n";
+                    answer += "249 OK VOICE LIST SENT\r\n";
+                } else if (line.rfind("HISTORY GET CLIENT_ID", 0) == 0) {
+                    answer = "245-2\r\n245 OK CLIENT ID SENT\r\n";
+                }
+                (void)!write(lister_, answer.data(), answer.size());
+            }
+        }
+        close(lister_);
+    }
+
+    std::vector<std::string> languages_;
     void reply(const std::string& text) { (void)!write(client_, text.data(), text.size()); }
 
     std::string folder_ = "/tmp";
     std::string path_;
     int listener_ = -1;
     std::atomic<int> client_{-1};
+    std::atomic<int> lister_{-1};
+    std::thread listerThread_;
     std::atomic<bool> quit_{false};
     int messages_ = 0;
     std::thread thread_;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
+#include <vector>
 #include <string>
 
 #include "tests/engines/fakespeechd.h"
@@ -20,23 +22,42 @@ protected:
     void TearDown() override { unsetenv("SPEECHD_ADDRESS"); }
 };
 
-TEST_F(SpeechdVoiceTest, OffersCatalanAndSpanishMaleAndFemaleVoiceTypes)
+// Only the languages the daemon really speaks are offered, and nothing at all
+// when no daemon answers.
+TEST_F(SpeechdVoiceTest, OffersMaleAndFemaleTypesOfTheDaemonsCatalanAndSpanish)
 {
-    SpeechdVoice voice(false);
-    ASSERT_EQ(voice.voiceCount(), 4);
-    const char* expected[] = {
-        "Speech Dispatcher - Catal\xE0, home",
-        "Speech Dispatcher - Catal\xE0, dona",
-        "Speech Dispatcher - Castell\xE0, home",
-        "Speech Dispatcher - Castell\xE0, dona",
+    const std::string ca = "Speech Dispatcher - Catal\xE0, ";
+    const std::string es = "Speech Dispatcher - Castell\xE0, ";
+    struct Row {
+        const char* name;
+        bool daemon;
+        std::vector<std::string> languages;
+        std::vector<std::string> offered;
     };
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(voice.voiceDescription(i), expected[i]) << i;
-    EXPECT_EQ(voice.voiceDescription(4), "");
-    EXPECT_EQ(voice.voiceDescription(-1), "");
-    EXPECT_TRUE(voice.chooseVoice(3));
-    EXPECT_FALSE(voice.chooseVoice(4));
-    EXPECT_FALSE(voice.chooseVoice(-1));
+    const Row rows[] = {
+        {"no daemon", false, {}, {}},
+        {"both languages", true, {"en", "es", "ca"}, {ca + "home", ca + "dona", es + "home", es + "dona"}},
+        {"regional Catalan only", true, {"ca-ES", "en-GB"}, {ca + "home", ca + "dona"}},
+        {"neither", true, {"en", "fr"}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<test::FakeSpeechd> daemon;
+        if (row.daemon) {
+            daemon.emplace(row.languages);
+            setenv("SPEECHD_ADDRESS", daemon->address().c_str(), 1);
+        }
+        SpeechdVoice voice(false);
+        std::vector<std::string> offered;
+        for (int i = 0; i < voice.voiceCount(); ++i)
+            offered.push_back(voice.voiceDescription(i));
+        EXPECT_EQ(offered, row.offered);
+        EXPECT_EQ(voice.voiceDescription(static_cast<int>(offered.size())), "");
+        EXPECT_EQ(voice.voiceDescription(-1), "");
+        EXPECT_EQ(voice.canMakeSound(), !row.offered.empty());
+        EXPECT_EQ(voice.chooseVoice(static_cast<int>(offered.size()) - 1), !row.offered.empty());
+        EXPECT_FALSE(voice.chooseVoice(static_cast<int>(offered.size())));
+    }
 }
 
 TEST_F(SpeechdVoiceTest, WithNoDaemonStaysSilentAndNeverBlocks)

@@ -1,11 +1,10 @@
 #pragma once
 // Shared set-up of the speech service tests: a private folder for the three
-// settings files and the recording UPCTV library's log.
+// settings files and the recording UPCTV library's log, and the errors the
+// service reports.
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,7 +15,9 @@
 
 #include "platform/profilefile.h"
 #include "speech/speechengines.h"
+#include "speech/speechservice.h"
 #include "speech/tformtts.h"
+#include "speech/upctvvoice.h"
 #include "speech/unitfileini.h"
 #include "tests/support/recordingvoice.h"
 
@@ -24,28 +25,6 @@ namespace brunzit::testing {
 
 inline const char* const kRecordingUpctv = "libupctv_recording.so";
 inline const char* const kNoUpctv = "libupctv_not_installed.so";
-
-// Closes every message box that opens while it lives, keeping their texts.
-class MessageBoxCatcher {
-public:
-    MessageBoxCatcher() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(widget);
-                if (box && box->isVisible()) {
-                    texts.push_back(box->text().toStdString());
-                    box->done(QMessageBox::Ok);
-                }
-            }
-        });
-        timer_.start();
-    }
-    std::vector<std::string> texts;
-
-private:
-    QTimer timer_;
-};
 
 class ServiceTest : public ::testing::Test {
 protected:
@@ -70,9 +49,16 @@ protected:
         return engines;
     }
 
+    // The errors it reports go to `errors`.
+    std::unique_ptr<SpeechService> Service(SpeechEngines engines, const ExceptionsInUse* exceptions = nullptr) {
+        return std::make_unique<SpeechService>(std::move(engines), exceptions,
+                                               [this](const std::string& text) { errors.push_back(text); });
+    }
     // Two MSP voices, one SAPI voice and the recording UPCTV library.
-    std::unique_ptr<TFormTTS> FullService(bool hideTestControls = true) {
-        return std::make_unique<TFormTTS>(Engines({"Veu A", "Veu B"}, {"Veu S"}), nullptr, hideTestControls);
+    std::unique_ptr<SpeechService> FullService() { return Service(Engines({"Veu A", "Veu B"}, {"Veu S"})); }
+
+    static UpctvVoice& Upctv(SpeechService& service) {
+        return dynamic_cast<UpctvVoice&>(service.Engine(EngineKind::Upctv));
     }
 
     std::string Program(const std::string& key) const {
@@ -95,6 +81,7 @@ protected:
 
     std::shared_ptr<VoiceRecord> msp = std::make_shared<VoiceRecord>();
     std::shared_ptr<VoiceRecord> sapi = std::make_shared<VoiceRecord>();
+    std::vector<std::string> errors;
     std::string iniPath;
     std::string mussolPath;
     std::string logPath;

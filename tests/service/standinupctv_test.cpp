@@ -14,8 +14,6 @@
 #include <string>
 #include <thread>
 
-#include <QListWidget>
-#include <QTest>
 
 #include "platform/dynlib.h"
 #include "tests/service/servicefixture.h"
@@ -147,12 +145,10 @@ TEST_F(ServiceTest, TheServiceDrivesTheStandInEngine) {
     setenv("UPCTV_SPEAKER_PROGRAM", script.c_str(), 1);
     setenv("UPCTV_LOG", logPath.c_str(), 1);
     {
-        auto form = std::make_unique<TFormTTS>(Engines({}, {}, "libupctv.so"), nullptr, true);
-        ASSERT_TRUE(form->UpctvLoaded);
-        form->show();
+        auto form = Service(Engines({}, {}, "libupctv.so"));
+        ASSERT_EQ(form->VoiceCount(EngineKind::Upctv), 4);
         ClearUpctvCalls();
-        QListWidget* list = form->ListBoxMotorsDeVeu;
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        form->Choose(1);
         form->SpeakText("Hola M\xD3N");
 
         std::ifstream file(runs);

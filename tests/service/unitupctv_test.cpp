@@ -1,6 +1,3 @@
-#include <QListWidget>
-#include <QSlider>
-#include <QTest>
 #include <QTimer>
 
 #include "speech/unitupctv.h"
@@ -10,11 +7,6 @@ namespace brunzit::testing {
 namespace {
 
 using Calls = std::vector<std::string>;
-
-void ClickEntry(TFormTTS& form, int row) {
-    QListWidget* list = form.ListBoxMotorsDeVeu;
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-}
 
 constexpr int kFirstUpctv = 3;  // after two MSP voices and one SAPI voice
 
@@ -41,71 +33,65 @@ TEST_F(ServiceTest, EachUpctvEntrySetsUpItsLanguageAndSpeaker) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.entry);
         auto form = FullService();
-        form->show();
         ClearUpctvCalls();
-        ClickEntry(*form, kFirstUpctv + row.entry);
+        form->Choose(kFirstUpctv + row.entry);
         EXPECT_EQ(UpctvCalls(), (Calls{"upcTVStop", "unload", "load", "upcTVSetSpeed 100",
                                        std::string("upcTVSetLanguage ") + row.language,
                                        std::string("upcTVSetSpeaker ") + row.speaker, "upcTVSetSpeed 100"}));
-        EXPECT_EQ(form->CurrentUpctvVoice, row.entry);
+        EXPECT_EQ(Upctv(*form).CurrentUpctvVoice, row.entry);
     }
 }
 
 TEST_F(ServiceTest, ChangingUpctvVoiceReloadsThenAppliesTheServiceSpeed) {
     StoreProgram("velocitat", "2");
     auto form = FullService();
-    form->show();
-    ClickEntry(*form, kFirstUpctv);
+    form->Choose(kFirstUpctv);
     ClearUpctvCalls();
-    ClickEntry(*form, kFirstUpctv + 1);
+    form->Choose(kFirstUpctv + 1);
     EXPECT_EQ(UpctvCalls(), (Calls{"upcTVStop", "unload", "load", "upcTVSetSpeed 100", "upcTVSetLanguage 99",
                                    "upcTVSetSpeaker 2", "upcTVSetSpeed 130"}));
 }
 
 TEST_F(ServiceTest, ChoosingTheSameUpctvEntryAgainDoesNotReload) {
     auto form = FullService();
-    form->show();
-    ClickEntry(*form, kFirstUpctv + 1);
-    ClickEntry(*form, 0);  // another engine in between keeps the UPCTV set-up
-    form->TimerTreureFinestraUPCTV->stop();
-    form->DismissTicks = 7;
+    form->Choose(kFirstUpctv + 1);
+    form->Choose(0);  // another engine in between keeps the UPCTV set-up
+    Upctv(*form).TimerTreureFinestraUPCTV.stop();
+    Upctv(*form).DismissTicks = 7;
     ClearUpctvCalls();
-    ClickEntry(*form, kFirstUpctv + 1);
+    form->Choose(kFirstUpctv + 1);
     EXPECT_EQ(UpctvCalls(), Calls{"upcTVSetSpeed 100"});
-    EXPECT_TRUE(form->TimerTreureFinestraUPCTV->isActive());
-    EXPECT_EQ(form->DismissTicks, 0);
+    EXPECT_TRUE(Upctv(*form).TimerTreureFinestraUPCTV.isActive());
+    EXPECT_EQ(Upctv(*form).DismissTicks, 0);
     ClearUpctvCalls();
-    ClickEntry(*form, kFirstUpctv + 1);  // a click on the entry already chosen
+    form->Choose(kFirstUpctv + 1);  // a click on the entry already chosen
     EXPECT_EQ(UpctvCalls(), Calls{"upcTVSetSpeed 100"});
 }
 
 TEST_F(ServiceTest, OnOlderSystemsTheWindowTimerNeverRuns) {
     auto form = FullService();
-    form->show();
-    form->TimerTreureFinestraUPCTV->stop();
-    form->OsMajorVersion = 5;
-    ClickEntry(*form, kFirstUpctv + 2);
-    EXPECT_FALSE(form->TimerTreureFinestraUPCTV->isActive());
-    EXPECT_EQ(form->CurrentUpctvVoice, 2);
+    Upctv(*form).TimerTreureFinestraUPCTV.stop();
+    Upctv(*form).OsMajorVersion = 5;
+    form->Choose(kFirstUpctv + 2);
+    EXPECT_FALSE(Upctv(*form).TimerTreureFinestraUPCTV.isActive());
+    EXPECT_EQ(Upctv(*form).CurrentUpctvVoice, 2);
 }
 
 TEST_F(ServiceTest, TheWindowTimerStopsAfterTwentyOneTicks) {
     auto form = FullService();
-    ASSERT_TRUE(form->TimerTreureFinestraUPCTV->isActive());  // started at creation
-    EXPECT_EQ(form->TimerTreureFinestraUPCTV->interval(), 200);
-    for (int tick = 1; tick <= 20; ++tick) form->TimerTreureFinestraUPCTVTimer();
-    EXPECT_TRUE(form->TimerTreureFinestraUPCTV->isActive());
-    form->TimerTreureFinestraUPCTVTimer();
-    EXPECT_FALSE(form->TimerTreureFinestraUPCTV->isActive());
+    ASSERT_TRUE(Upctv(*form).TimerTreureFinestraUPCTV.isActive());  // started at creation
+    EXPECT_EQ(Upctv(*form).TimerTreureFinestraUPCTV.interval(), 200);
+    for (int tick = 1; tick <= 20; ++tick) Upctv(*form).TimerTreureFinestraUPCTVTimer();
+    EXPECT_TRUE(Upctv(*form).TimerTreureFinestraUPCTV.isActive());
+    Upctv(*form).TimerTreureFinestraUPCTVTimer();
+    EXPECT_FALSE(Upctv(*form).TimerTreureFinestraUPCTV.isActive());
 }
 
 TEST_F(ServiceTest, AMissingEntryPointIsSkipped) {
-    auto form = std::make_unique<TFormTTS>(Engines({"Veu A", "Veu B"}, {"Veu S"}, "libupctv_recording_nospeaker.so"),
-                                           nullptr, true);
-    ASSERT_TRUE(form->UpctvLoaded);
-    form->show();
+    auto form = Service(Engines({"Veu A", "Veu B"}, {"Veu S"}, "libupctv_recording_nospeaker.so"));
+    ASSERT_EQ(form->VoiceCount(EngineKind::Upctv), 4);
     ClearUpctvCalls();
-    ClickEntry(*form, kFirstUpctv + 1);
+    form->Choose(kFirstUpctv + 1);
     EXPECT_EQ(UpctvCalls(), (Calls{"upcTVStop", "unload", "load", "upcTVSetSpeed 100", "upcTVSetLanguage 99",
                                    "upcTVSetSpeed 100"}));
 }
@@ -136,11 +122,10 @@ TEST_F(ServiceTest, UpctvTextIsLowerCasedWithABlankAppended) {
 TEST_F(ServiceTest, UpctvSpeakWaitsAndASecondTextCutsInDuringTheWait) {
     setenv("RECORDING_UPCTV_BUSY", "2", 1);
     auto form = FullService();
-    form->show();
-    ClickEntry(*form, kFirstUpctv);
+    form->Choose(kFirstUpctv);
     ClearUpctvCalls();
     bool innerDone = false;
-    QTimer::singleShot(0, form.get(), [&] {
+    QTimer::singleShot(0, [&] {
         form->SpeakText("segon");
         innerDone = true;
     });
