@@ -243,7 +243,7 @@ TEST_F(KeepingTest, ClosingReleasesTheHookBeforeAnyKeyIsWritten)
 {
     form->LoadSettings();
     form->MenuTeclesesquerraiavallambelclic->trigger();
-    EXPECT_TRUE(form->HookActive);
+    EXPECT_TRUE(form->Choosing().state().HookActive);
     EXPECT_TRUE(form->MenuTeclesesquerraiavallambelclic->isChecked());
     EXPECT_FALSE(form->MenuTeclatVisible->isEnabled());
     EXPECT_TRUE(form->TimerMouseHook->isActive());
@@ -382,7 +382,7 @@ TEST_F(MouseClickWindowTest, ClicksStepSayAndTypeThroughTheWindow)
     form->MenuTeclesesquerraiavallambelclicClick();
     form->TimerMouseHook->stop();  // the ticks are the test's
     EXPECT_EQ(Said(), Spoken{"bloc lletres"});
-    const std::int64_t t = form->NextClickTick;
+    const std::int64_t t = form->Choosing().state().NextClickTick;
     struct Row {
         const char* report;
         std::int64_t at;
@@ -411,14 +411,14 @@ TEST_F(MouseClickWindowTest, ReportsAreActedUponBeforeSwitchingOnAndAfterSwitchi
     EXPECT_EQ(Click("1", 100000), Spoken{"a"});
     form->MenuTeclesesquerraiavallambelclicClick();
     form->MenuTeclesesquerraiavallambelclicClick();
-    EXPECT_FALSE(form->HookActive);
+    EXPECT_FALSE(form->Choosing().state().HookActive);
     EXPECT_TRUE(form->MenuTeclatVisible->isEnabled());
     EXPECT_FALSE(form->TimerMouseHook->isActive());
     EXPECT_EQ(hookCalls, (std::vector<std::string>{"SetHook", "UnHookHook with Llengua=<none>"}));
     Said();
     // Switching on put the position on the block's name; off, clicks step items.
-    EXPECT_EQ(Click("1", form->NextClickTick + 1000), Spoken{"bloc lletres"});
-    EXPECT_EQ(Click("1", form->NextClickTick + 1000), Spoken{"espai"});
+    EXPECT_EQ(Click("1", form->Choosing().state().NextClickTick + 1000), Spoken{"bloc lletres"});
+    EXPECT_EQ(Click("1", form->Choosing().state().NextClickTick + 1000), Spoken{"espai"});
 }
 
 }  // namespace

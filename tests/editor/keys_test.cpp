@@ -62,8 +62,8 @@ TEST_F(ScanningTest, ChoiceWritesTheCharacterAndSaysTheEntryAsStored)
         Choose(row.block, row.item);
         EXPECT_EQ(Text(), std::string("X") + row.written) << row.name;
         EXPECT_EQ(LastSaid(), row.said) << row.name;
-        EXPECT_EQ(form->CursorCol, 0) << row.name;
-        EXPECT_EQ(form->CursorRow, 0) << row.name;
+        EXPECT_EQ(form->Choosing().position().col, 0) << row.name;
+        EXPECT_EQ(form->Choosing().position().row, 0) << row.name;
     }
 }
 
@@ -182,14 +182,13 @@ TEST_F(ScanningTest, ReturnDoesNotBreakTheLineAndTheCaretEndsAtTheEnd)
 TEST_F(ScanningTest, ReturnOnABlockNameSaysTheNameAndWritesNothing)
 {
     form->SetEditorText("X");
-    form->CursorRow = 2;
-    form->CursorCol = -1;
+    form->SetPosition({-1, 2});
     Said();
     Key(Qt::Key_Return);
     EXPECT_EQ(Text(), "X");
     EXPECT_EQ(Said(), Spoken{"bloc puntuaci\xF3"});
-    EXPECT_EQ(form->CursorRow, 2);
-    EXPECT_EQ(form->CursorCol, -1);
+    EXPECT_EQ(form->Choosing().position().row, 2);
+    EXPECT_EQ(form->Choosing().position().col, -1);
 }
 
 TEST_F(ScanningTest, CursorControlOffLeavesArrowsAndReturnToTheEditor)
@@ -206,12 +205,11 @@ TEST_F(ScanningTest, CursorControlOffLeavesArrowsAndReturnToTheEditor)
     Key(Qt::Key_F1);
     EXPECT_EQ(Text(), "A\r\nB");
     EXPECT_TRUE(Said().empty());
-    EXPECT_EQ(form->CursorRow, 1);  // F1 still set the position
+    EXPECT_EQ(form->Choosing().position().row, 1);  // F1 still set the position
 
     form->MenuControldelcursoriReturnpercontrolarelteclatClick();
     EXPECT_FALSE(form->WantReturns());
-    form->CursorRow = 0;
-    form->CursorCol = 0;
+    form->SetPosition({0, 0});
     Key(Qt::Key_Return);
     EXPECT_EQ(Text(), "A\r\nB ");
 }
@@ -244,8 +242,8 @@ TEST_F(FunctionKeysTest, OnTheGridTheyKeepTheirMeaningAndTheHighlight)
     Key(Qt::Key_F2);
     EXPECT_EQ(Text(), "");
     EXPECT_TRUE(Said().empty());
-    EXPECT_EQ(form->CursorCol, 1);
-    EXPECT_EQ(form->CursorRow, 0);
+    EXPECT_EQ(form->Choosing().position().col, 1);
+    EXPECT_EQ(form->Choosing().position().row, 0);
 }
 
 // ---- Grid keyboard -------------------------------------------------------------
@@ -264,7 +262,7 @@ TEST_F(GridTest, ShowingSaysNothingAndHighlightsA)
     form->MenuTeclatVisibleClick();
     EXPECT_FALSE(form->PanelLletres->isVisible());
     EXPECT_EQ(Said(), (Spoken{"b ", "espai"}));
-    EXPECT_EQ(form->CursorCol, 0);
+    EXPECT_EQ(form->Choosing().position().col, 0);
     form->MenuTeclatVisibleClick();
     EXPECT_EQ(form->B->palette().color(QPalette::WindowText), QColor(Qt::black));
     EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -340,8 +338,8 @@ TEST_F(GridTest, MouseOverAKeySaysItEvenWithTheReadingOptionOff)
                      Qt::NoModifier);
     QApplication::sendEvent(form->Q, &move);
     EXPECT_EQ(Said(), Spoken{"quu"});
-    EXPECT_EQ(form->CursorCol, 6);
-    EXPECT_EQ(form->CursorRow, 1);
+    EXPECT_EQ(form->Choosing().position().col, 6);
+    EXPECT_EQ(form->Choosing().position().row, 1);
     EXPECT_EQ(form->Q->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(Qt::black));
     QApplication::sendEvent(form->Q, &move);

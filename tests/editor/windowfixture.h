@@ -83,9 +83,9 @@ protected:
     // only what the choice says.
     void ChooseKey(int column, int row)
     {
-        while (form->CursorCol != column)
+        while (form->Choosing().position().col != column)
             Key(Qt::Key_Right);
-        while (form->CursorRow != row)
+        while (form->Choosing().position().row != row)
             Key(Qt::Key_Down);
         Said();
         Key(Qt::Key_Return);
