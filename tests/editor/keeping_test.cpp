@@ -421,5 +421,57 @@ TEST_F(MouseClickWindowTest, ReportsAreActedUponBeforeSwitchingOnAndAfterSwitchi
     EXPECT_EQ(Click("1", form->Choosing().state().NextClickTick + 1000), Spoken{"espai"});
 }
 
+TEST_F(MouseClickWindowTest, ClicksOnTheWindowOnlyReportAndChoicesNeedNoFocus)
+{
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->TimerMouseHook->stop();
+    form->SetEditorText("AB");
+    const int end = form->Editor->textCursor().position();
+    // A context menu would wait in its own loop: closed at once if one opens.
+    bool menuOpened = false;
+    QTimer::singleShot(200, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuOpened = true;
+            popup->close();
+        }
+    });
+    QWidget* area = form->Editor->viewport();
+    QTest::mouseClick(area, Qt::RightButton, {}, QPoint(3, 3));
+    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseDClick(area, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::qWait(300);
+    EXPECT_FALSE(menuOpened);
+    EXPECT_EQ(form->Editor->textCursor().position(), end) << "no caret move";
+    EXPECT_FALSE(form->Editor->textCursor().hasSelection());
+
+    // The focus in another window: a choice still writes into the editor.
+    lletra->show();
+    lletra->activateWindow();
+    QTest::qWait(50);
+    Said();
+    const std::int64_t t = form->Choosing().state().NextClickTick;
+    EXPECT_EQ(Click("1", t + 1000), Spoken{"espai"});
+    EXPECT_EQ(Click("1", t + 2100), Spoken{"a"});
+    EXPECT_EQ(Click("2", t + 3200), Spoken{"a"});
+    EXPECT_EQ(Text(), "ABA");
+
+    form->MenuTeclesesquerraiavallambelclicClick();
+    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(form->Editor->textCursor().position(), 0) << "off, clicks reach the editor again";
+}
+
+TEST_F(MouseClickWindowTest, TheControlIsRememberedAcrossStarts)
+{
+    Settings().write(SettingsSection, "Tecles esquerra i avall amb el clic", "S\xCD");
+    form->LoadSettings();
+    EXPECT_TRUE(form->Choosing().state().HookActive);
+    EXPECT_TRUE(form->TimerMouseHook->isActive());
+    EXPECT_EQ(Said(), Spoken{"bloc lletres"});
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->close();
+    EXPECT_EQ(Settings().read(SettingsSection, "Tecles esquerra i avall amb el clic", "<none>"), "NO")
+        << "a key in the file is kept up to date";
+}
+
 }  // namespace
 }  // namespace brunzit

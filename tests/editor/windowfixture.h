@@ -1,8 +1,7 @@
 #pragma once
 // The real main window on the offscreen platform, with a speaker that records
-// what reaches the speech service. Keys go to the editor as the user's would;
-// the keys the window injects (Ctrl+End, Return) are posted, so every key is
-// followed by processing the event queue.
+// what reaches the speech service. Keys go to the editor as the user's would,
+// each followed by processing the event queue.
 
 #include <QApplication>
 #include <QLabel>
@@ -26,11 +25,17 @@ public:
     void SpeakText(const std::string& text) override
     {
         spoken.push_back(text);
+        log.push_back(text);
         lastAt = std::chrono::steady_clock::now();
     }
-    void StopSpeaking() override { ++stops; }
+    void StopSpeaking() override
+    {
+        ++stops;
+        log.push_back("<stop>");
+    }
 
     std::vector<std::string> spoken;
+    std::vector<std::string> log;  // texts and stops in order
     std::chrono::steady_clock::time_point lastAt{};
     int stops = 0;
 };
