@@ -3,6 +3,7 @@
 // place: what reaches "brunzit.ini", what a restart brings back, what clicks
 // reported in the file make the window say and type.
 
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFontDialog>
 #include <QMenu>
@@ -437,6 +438,8 @@ TEST_F(MouseClickWindowTest, ClicksOnTheWindowOnlyReportAndChoicesNeedNoFocus)
     });
     QWidget* area = form->Editor->viewport();
     QTest::mouseClick(area, Qt::RightButton, {}, QPoint(3, 3));
+    QContextMenuEvent menuKey(QContextMenuEvent::Mouse, QPoint(3, 3));
+    QApplication::sendEvent(area, &menuKey);
     QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 3));
     QTest::mouseDClick(area, Qt::LeftButton, {}, QPoint(3, 3));
     QTest::qWait(300);
