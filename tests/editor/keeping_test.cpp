@@ -438,7 +438,7 @@ TEST_F(MouseClickWindowTest, ClicksOnTheWindowOnlyReportAndChoicesNeedNoFocus)
     });
     QWidget* area = form->Editor->viewport();
     QTest::mouseClick(area, Qt::RightButton, {}, QPoint(3, 3));
-    QContextMenuEvent menuKey(QContextMenuEvent::Mouse, QPoint(3, 3));
+    QContextMenuEvent menuKey(QContextMenuEvent::Mouse, QPoint(3, 3), area->mapToGlobal(QPoint(3, 3)));
     QApplication::sendEvent(area, &menuKey);
     QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 3));
     QTest::mouseDClick(area, Qt::LeftButton, {}, QPoint(3, 3));
@@ -461,6 +461,31 @@ TEST_F(MouseClickWindowTest, ClicksOnTheWindowOnlyReportAndChoicesNeedNoFocus)
     form->MenuTeclesesquerraiavallambelclicClick();
     QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 3));
     EXPECT_EQ(form->Editor->textCursor().position(), 0) << "off, clicks reach the editor again";
+}
+
+TEST_F(MouseClickWindowTest, APollInsideASpeakLeavesTheReportForTheNextTick)
+{
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->TimerMouseHook->stop();
+    Said();
+    const std::int64_t t = form->Choosing().state().NextClickTick;
+    bool nested = false;
+    speaker.duringSpeak = [&] {
+        if (nested)
+            return;
+        nested = true;
+        Settings().write("BrunzitMouseHook", "CLIC", "2");
+        form->PollMouseHook(t + 5000);
+    };
+    Settings().write("BrunzitMouseHook", "CLIC", "1");
+    form->PollMouseHook(t + 1000);
+    speaker.duringSpeak = nullptr;
+    EXPECT_TRUE(nested);
+    EXPECT_EQ(Said(), Spoken{"espai"});
+    EXPECT_EQ(Settings().read("BrunzitMouseHook", "CLIC", "<none>"), "2");
+    // The right click taken only now chooses the item heard, in order.
+    form->PollMouseHook(t + 2100);
+    EXPECT_EQ(Text(), " ");
 }
 
 TEST_F(MouseClickWindowTest, TheControlIsRememberedAcrossStarts)

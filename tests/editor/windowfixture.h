@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
         spoken.push_back(text);
         log.push_back(text);
         lastAt = std::chrono::steady_clock::now();
+        if (duringSpeak)
+            duringSpeak();  // a speak that waits runs events meanwhile
     }
     void StopSpeaking() override
     {
@@ -36,6 +39,7 @@ public:
 
     std::vector<std::string> spoken;
     std::vector<std::string> log;  // texts and stops in order
+    std::function<void()> duringSpeak;
     std::chrono::steady_clock::time_point lastAt{};
     int stops = 0;
 };
