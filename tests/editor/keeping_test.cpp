@@ -165,6 +165,17 @@ TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
              EXPECT_FALSE(f.MenuControldelcursoriReturnpercontrolarelteclat->isChecked());
              EXPECT_TRUE(f.WantReturns());
          }},
+        {"speech not cut at each key", {{"Tallar la veu a cada tecla", "NO"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_FALSE(f.MenuTallarLaVeu->isChecked()); }},
+        {"mouse-click control on, and it keeps the keyboard hidden",
+         {{"Teclat visible", "S\xCD"}, {"Tecles esquerra i avall amb el clic", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuTeclesesquerraiavallambelclic->isChecked());
+             EXPECT_TRUE(f.Choosing().state().HookActive);
+             EXPECT_TRUE(f.TimerMouseHook->isActive());
+             EXPECT_FALSE(f.PanelLletres->isVisible());
+             EXPECT_EQ(f.Editor->contextMenuPolicy(), Qt::NoContextMenu);
+         }},
         {"dark scheme", {{"FONS NEGRE", "S\xCD"}},
          [](TFormPrincipal& f, TFormLletra& l) {
              EXPECT_TRUE(f.MenuFonsNegre->isChecked());
