@@ -75,6 +75,8 @@ public:
     void SetApplicationTitle(const QString& title);
 
     const QString& DocumentName() const { return documentName_; }
+    // A document is being read on the worker thread.
+    bool Loading() const { return loading_; }
     TextEncoding Encoding() const { return encoding_; }
 
     void SetDocumentName(const QString& name);

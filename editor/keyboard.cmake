@@ -5,10 +5,6 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_menus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keeping.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/scanning.h
-  ${CMAKE_CURRENT_LIST_DIR}/scanning.cpp
   ${CMAKE_CURRENT_LIST_DIR}/saytext.h
   ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/textrules.h
-  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/textrules.cpp
 )

@@ -1,5 +1,7 @@
 #include "editor/mouseclickcontrol.h"
 
+#include <utility>
+
 #include "platform/profilefile.h"
 
 namespace brunzit {
@@ -25,8 +27,8 @@ std::string takeClickReport(const ProfileFile& settings)
     return settings.exchange(kReportSection, kReportKey, "0", "0", kReportBuffer);
 }
 
-MouseClickControl::MouseClickControl(const ScanBlockList& blocks, MouseClickState state)
-    : blocks_(blocks), s_(state)
+MouseClickControl::MouseClickControl(ScanBlockList blocks, MouseClickState state)
+    : blocks_(std::move(blocks)), s_(state)
 {
 }
 
@@ -119,7 +121,7 @@ MouseClickControl::Step MouseClickControl::stepBlockOrChoose(std::int64_t now)
         step.bringToFront = true;
         if (s_.InItems) {
             s_.InItems = false;
-            step.pressReturn = true;
+            step.choose = true;
         } else {
             s_.CursorRow = (s_.CursorRow + 1) % blockCount();
             s_.CursorCol = -1;

@@ -2,9 +2,9 @@
 // Mouse-click control: clicks reported by the mouse-hook library step through
 // the scanning keyboard. A left click ("1") runs through the items of the
 // current block and says the block's name between two passes; a right click
-// ("2") goes to the next block, or, on an item, chooses it with a Return.
-// Pure logic over the main window's own fields: the window reads the report,
-// then does the raising, the speaking and the key injection a step asks for.
+// ("2") goes to the next block, or, on an item, chooses it.
+// Pure logic over a state of its own: the window reads the report, then does
+// the raising, the speaking and the choosing a step asks for.
 
 #include <cstdint>
 #include <optional>
@@ -24,13 +24,13 @@ using ScanBlockList = std::vector<std::vector<std::string>>;
 // written when the report is already "0".
 std::string takeClickReport(const ProfileFile& settings);
 
-// The main window's fields that mouse-click control reads and changes.
+// The scanning position and the state of the clicks.
 struct MouseClickState {
-    int& CursorCol;   // item in the block; -1 while the block's name is current
-    int& CursorRow;   // block
-    bool& HookActive;
-    bool& InItems;
-    std::int64_t& NextClickTick;  // milliseconds; clicks before it are ignored
+    int CursorCol = 0;  // item in the block; -1 while the block's name is current
+    int CursorRow = 0;  // block
+    bool HookActive = false;
+    bool InItems = true;
+    std::int64_t NextClickTick = 0;  // milliseconds; clicks before it are ignored
 };
 
 class MouseClickControl {
@@ -42,12 +42,14 @@ public:
     struct Step {
         bool bringToFront = false;
         std::optional<std::string> say;  // through SayText
-        bool pressReturn = false;        // a Return pressed and released
+        bool choose = false;             // the current item chosen
     };
 
-    // Keeps references to both; they must outlive the control. Every block
-    // needs a name and at least one item.
-    MouseClickControl(const ScanBlockList& blocks, MouseClickState state);
+    // Every block needs a name and at least one item.
+    explicit MouseClickControl(ScanBlockList blocks, MouseClickState state = {});
+
+    const MouseClickState& state() const { return s_; }
+    MouseClickState& state() { return s_; }
 
     // Switching on: resets the position to block 0's name and returns that
     // name to say. The window then ticks the menu item, calls SetHook, starts
@@ -69,7 +71,7 @@ private:
     Step stepItems(std::int64_t now);
     Step stepBlockOrChoose(std::int64_t now);
 
-    const ScanBlockList& blocks_;
+    ScanBlockList blocks_;
     MouseClickState s_;
 };
 

@@ -78,7 +78,8 @@ void TFormPrincipal::SayText(const std::string& text)
 {
     if (formLletra_ && MenuVeureLaLletraQueEsDiu->isChecked()) {
         // Function and block names are said but not shown.
-        const bool hidden = !GridVisible() && (CursorRow == brunzit::FunctionsBlock || CursorCol == -1);
+        const brunzit::Position at = selection_.position();
+        const bool hidden = !GridVisible() && (at.row == brunzit::FunctionsBlock || at.col == -1);
         const std::string shown = hidden ? std::string() : brunzit::DisplayForm(text);
         if (formLletra_->LabelLletra)
             formLletra_->LabelLletra->setText(QString::fromUtf8(brunzit::cp1252ToUtf8(shown)));
@@ -88,6 +89,14 @@ void TFormPrincipal::SayText(const std::string& text)
         brunzit::bringToFront(this);
     }
     const std::optional<std::string> spoken = brunzit::SpokenText(text, Catalan());
-    if (spoken && speaker_)
-        speaker_->SpeakText(*spoken);
+    if (!spoken || !speaker_)
+        return;
+    // The first text of a key, a click or a pointer move cuts off what is
+    // still being said, so that what is heard is where the user is.
+    if (cutPending_ && MenuTallarLaVeu->isChecked())
+        speaker_->StopSpeaking();
+    cutPending_ = false;
+    ++speaking_;
+    speaker_->SpeakText(*spoken);
+    --speaking_;
 }

@@ -19,6 +19,10 @@ constexpr char LlegirLaLletraQueSEscriu[] = "Llegir la lletra que s'escriu";
 constexpr char LlegirLaLletraActual[] = "Llegir la lletra actual";
 constexpr char ControlDelCursor[] = "Control del cursor i Return per controlar el teclat";
 constexpr char FonsNegre[] = "FONS NEGRE";
+constexpr char TallarLaVeu[] = "Tallar la veu a cada tecla";
+constexpr char TeclesAmbElClic[] = "Tecles esquerra i avall amb el clic";
+// No stored value can hold a line break: read back, it means "no key".
+constexpr char Absent[] = "\n";
 
 constexpr char Charset[] = "Charset";
 constexpr char Color[] = "Color";
@@ -105,6 +109,8 @@ EditorOptions SettingsFile::ReadOptions() const {
     options.speakCurrent = !is(LlegirLaLletraActual, YesWord, NoWord);
     options.cursorControl = !is(ControlDelCursor, YesWord, NoWord);
     options.darkColours = is(FonsNegre, NoWord, YesWord);
+    options.cutSpeech = !is(TallarLaVeu, YesWord, NoWord);
+    options.clickControl = is(TeclesAmbElClic, NoWord, YesWord);
     return options;
 }
 
@@ -160,6 +166,15 @@ void SettingsFile::WriteOptions(const EditorOptions& options) const {
     file_.write(SettingsSection, LlegirLaLletraQueSEscriu, word(options.speakTyped));
     file_.write(SettingsSection, LlegirLaLletraActual, word(options.speakCurrent));
     file_.write(SettingsSection, ControlDelCursor, word(options.cursorControl));
+    // Keys later than the first-run file: written once they differ from
+    // their default, so that a first run still writes only the six above.
+    const EditorOptions defaults;
+    const auto later = [this](const char* key, bool value, bool defaultValue) {
+        if (value != defaultValue || file_.read(SettingsSection, key, Absent, SettingsValueBuffer) != Absent)
+            file_.write(SettingsSection, key, word(value));
+    };
+    later(TallarLaVeu, options.cutSpeech, defaults.cutSpeech);
+    later(TeclesAmbElClic, options.clickControl, defaults.clickControl);
 }
 
 void SettingsFile::WriteFont(const char* section, const FontChoice& font) const {

@@ -30,6 +30,8 @@ struct EditorOptions {
     bool speakCurrent = true;     // "Llegir la lletra actual"
     bool cursorControl = true;    // "Control del cursor i Return per controlar el teclat"
     bool darkColours = false;     // "FONS NEGRE", written by the scheme command only
+    bool cutSpeech = true;        // "Tallar la veu a cada tecla"
+    bool clickControl = false;    // "Tecles esquerra i avall amb el clic"
 
     bool operator==(const EditorOptions&) const = default;
 };
@@ -55,7 +57,9 @@ public:
     EditorOptions ReadOptions() const;
     std::optional<FontChoice> ReadFont(const char* section) const;
 
-    // SaveSettings: the six options (not "FONS NEGRE"), then "Font Lletra",
+    // SaveSettings: the six options (not "FONS NEGRE") and the two later
+    // ones where they differ from their default or are in the file already,
+    // then "Font Lletra",
     // then "Font Editor", each key in its fixed order.
     void Save(const EditorOptions& options, const FontChoice& fontLletra, const FontChoice& fontEditor) const;
     void WriteOptions(const EditorOptions& options) const;

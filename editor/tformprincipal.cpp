@@ -23,7 +23,6 @@
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "platform/cp1252.h"
-#include "platform/keyinjection.h"
 #include "platform/paths.h"
 
 namespace {
@@ -77,12 +76,8 @@ TFormPrincipal::~TFormPrincipal() = default;
 
 void TFormPrincipal::FormCreate()
 {
-    CursorCol = 0;
-    CursorRow = 0;
     brunzit::FillScanBlocks();
     SilentClear = false;
-    HookActive = false;
-    InItems = true;
     // The font dialog's choice: the editor's font (and colour) from now on.
     FontEditor = brunzit::initialEditorFont();
     SetDocumentName("Sense nom");
@@ -284,13 +279,13 @@ void TFormPrincipal::ControlMouseMove(QLabel* key, int x, int y)
 {
     const int column = (x + key->x()) / A->width();
     const int row = (y + key->y()) / A->height();
-    if (column == CursorCol && row == CursorRow)
+    const brunzit::Position from = selection_.position();
+    if (!selection_.pointAt(column, row))
         return;
-    KeyAt(CursorCol, CursorRow);
+    const InputEvent input(this);
+    KeyAt(from.col, from.row);
     ColourKey(CurrentKey, false);
-    CursorCol = column;
-    CursorRow = row;
-    KeyAt(CursorCol, CursorRow);
+    KeyAt(column, row);
     // The pointer always says the key, whatever the reading options say.
     SayText(brunzit::SpokenKeyName(CurrentKeyCode));
     ColourKey(CurrentKey, true);
@@ -299,8 +294,8 @@ void TFormPrincipal::ControlMouseMove(QLabel* key, int x, int y)
 
 void TFormPrincipal::ControlClick(QLabel*)
 {
-    // The editor has the focus: the Return chooses the key the pointer made current.
+    // The key the pointer made current.
     Editor->setFocus();
-    brunzit::injectReturn();
+    ChooseCurrent();
 }
 

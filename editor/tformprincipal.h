@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "editor/fontcolour.h"
+#include "editor/selection.h"
 
 class QAction;
 class QActionGroup;
@@ -118,16 +119,20 @@ public:
     // The document commands behind the file menu and the close query.
     brunzit::DocumentCommands* Documents() const { return documents_; }
 
+    // The position of the keyboards and mouse-click control's state.
+    const brunzit::Selection& Choosing() const { return selection_; }
+    // Puts the keyboards at a position, as the pointer or F1-F3 would.
+    void SetPosition(brunzit::Position at) { selection_.setPosition(at); }
+
+    // The current item chosen, as Return chooses it, whatever window has
+    // the focus.
+    void ChooseCurrent();
+
     // State shared by the parts of the editor.
-    int CursorCol = 0;
-    int CursorRow = 0;
     QLabel* CurrentKey = nullptr;
     char CurrentKeyCode = ' ';
     bool SilentClear = false;
     std::string DocumentName;
-    std::int64_t NextClickTick = 0;
-    bool HookActive = false;
-    bool InItems = true;
 
     // Controls.
     QWidget* PanelEditor = nullptr;
@@ -176,6 +181,7 @@ public:
     QAction* MenuCopiarALaCarpeta = nullptr;
     QAction* MenuCalcular = nullptr;
     QAction* MenuTeclesesquerraiavallambelclic = nullptr;
+    QAction* MenuTallarLaVeu = nullptr;
     QAction* MenuCanviarLaFontDelEditor = nullptr;
     QAction* MenuFonsNegre = nullptr;
     QAction* MenuSintetitzador = nullptr;
@@ -216,12 +222,29 @@ private:
     // Selections (Return) and their helpers.
     void GridSelection(char code, const std::string& answer);
     void ScanSelection();
-    void RunFunctionItem(int item);
+    void ApplyChoice(const brunzit::Choice& choice);
+    void RunFunctionItem(brunzit::FunctionItem item, bool sayOnlyIfTyped = false);
     void ReadAll();
     std::string PrintText();
     std::string CalculateEditorLine();
     void AppendText(const std::string& text);
     void TruncateEditorText(const std::string& kept);
+    void StopSpeechOnEscape(int key);
+    // While an input event is handled, its first text cuts off what is
+    // still being said (option "Tallar la veu a cada tecla").
+    class InputEvent {
+    public:
+        explicit InputEvent(TFormPrincipal* form) : form_(form) { form_->cutPending_ = true; }
+        ~InputEvent() { form_->cutPending_ = false; }
+        InputEvent(const InputEvent&) = delete;
+        InputEvent& operator=(const InputEvent&) = delete;
+    private:
+        TFormPrincipal* form_;
+    };
+    bool cutPending_ = false;
+    int speaking_ = 0;   // inside SpeakText (a speak may wait and run events)
+    bool polling_ = false;
+    QObject* clickOnly_ = nullptr;  // swallows clicks while mouse-click control is on
     void ReplaceBexo();
     std::string EditorTailWithLastSeparator() const;
     void ColourKey(QLabel* key, bool highlighted);
@@ -242,6 +265,5 @@ private:
     QFontDialog* fontDialogEditor_ = nullptr;
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
-    // The scanning blocks as mouse-click control steps through them.
-    std::vector<std::vector<std::string>> scanBlockList_;
+    brunzit::Selection selection_;
 };

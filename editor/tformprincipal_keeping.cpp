@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFontDialog>
 #include <QLabel>
@@ -20,7 +21,6 @@
 #include "editor/tformprincipal.h"
 #include "outside/mousehook/brunzitmousehook.h"
 #include "platform/cp1252.h"
-#include "platform/keyinjection.h"
 #include "platform/paths.h"
 #include "platform/profilefile.h"
 #include "platform/ticks.h"
@@ -50,12 +50,16 @@ void TFormPrincipal::LoadSettings()
     // it once brings the option to the stored value.
     if (!options.catalan)
         MenuCastellanoClick();
-    if (options.keyboardVisible)
+    // Mouse-click control wants the panel hidden; a user who can only click
+    // gets the control back at each start.
+    if (options.keyboardVisible && !options.clickControl)
         MenuTeclatVisibleClick();
     if (options.showLetter)
         MenuVeureLaLletraQueEsDiuClick();
     if (!options.speakTyped)
         MenuLlegirlalletraquesescriuClick();
+    if (!options.cutSpeech)
+        MenuTallarLaVeu->setChecked(false);
     if (!options.speakCurrent)
         MenuLlegirlalletraactualClick();
     if (!options.cursorControl)
@@ -68,12 +72,14 @@ void TFormPrincipal::LoadSettings()
     }
     if (options.darkColours)
         MenuFonsNegreClick();
+    if (options.clickControl && !selection_.state().HookActive)
+        SwitchMouseClickOn();
 }
 
 void TFormPrincipal::SaveSettings()
 {
     // The hook writes into the same file: released before anything is written.
-    if (HookActive && MouseHook.unHookHook)
+    if (selection_.state().HookActive && MouseHook.unHookHook)
         MouseHook.unHookHook();
     brunzit::EditorOptions options;
     options.catalan = MenuCatala->isChecked();
@@ -82,6 +88,8 @@ void TFormPrincipal::SaveSettings()
     options.speakTyped = MenuLlegirlalletraquesescriu->isChecked();
     options.speakCurrent = MenuLlegirlalletraactual->isChecked();
     options.cursorControl = MenuControldelcursoriReturnpercontrolarelteclat->isChecked();
+    options.cutSpeech = MenuTallarLaVeu->isChecked();
+    options.clickControl = MenuTeclesesquerraiavallambelclic->isChecked();
     const brunzit::FontChoice letter = formLletra_ ? formLletra_->FontLletra : brunzit::initialLetterFont();
     brunzit::SettingsFile().Save(options, letter, FontEditor);
 }
@@ -207,7 +215,7 @@ void TFormPrincipal::ApplyDarkColours()
 void TFormPrincipal::FonsNegreToggled(bool dark)
 {
     // The highlighted key is found again from the position.
-    KeyAt(CursorCol, CursorRow);
+    KeyAt(selection_.position().col, selection_.position().row);
     const std::string word = brunzit::ApplyDarkColours(dark, formLletra_, Editor, keys_, CurrentKey);
     brunzit::SettingsFile().WriteDarkColours(word == brunzit::YesWord);
 }
@@ -216,31 +224,44 @@ void TFormPrincipal::FonsNegreToggled(bool dark)
 
 namespace {
 
-std::vector<std::vector<std::string>> scanBlockListOf()
-{
-    std::vector<std::vector<std::string>> blocks;
-    for (int block = 0; block < brunzit::ScanBlockCount; ++block) {
-        std::vector<std::string> entries;
-        for (int entry = 0; entry <= brunzit::ScanItemCount(block); ++entry)
-            entries.emplace_back(brunzit::ScanEntry(block, entry));
-        blocks.push_back(std::move(entries));
+// While mouse-click control is on, a click on any window of the program is
+// only a report for the poll: it must not open a menu or a dialog, move the
+// caret or select text.
+class ClickOnlyFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::ContextMenu:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+            return watched->isWidgetType() || watched->inherits("QWindow");
+        default:
+            return false;
+        }
     }
-    return blocks;
-}
+};
 
 }  // namespace
 
 void TFormPrincipal::CreateMouseClickControl()
 {
-    scanBlockList_ = scanBlockListOf();
     MouseHook.setHook = [](unsigned long window) { SetHook(window); };
     MouseHook.unHookHook = [] { UnHookHook(); };
+    clickOnly_ = new ClickOnlyFilter(this);
 }
 
 void TFormPrincipal::MenuTeclesesquerraiavallambelclicClick()
 {
     // The menu has flipped the tick already; the hook's state decides.
-    if (HookActive)
+    if (selection_.state().HookActive)
         SwitchMouseClickOff();
     else
         SwitchMouseClickOn();
@@ -248,24 +269,26 @@ void TFormPrincipal::MenuTeclesesquerraiavallambelclicClick()
 
 void TFormPrincipal::SwitchMouseClickOn()
 {
-    brunzit::MouseClickControl control(scanBlockList_, {CursorCol, CursorRow, HookActive, InItems, NextClickTick});
-    SayText(control.switchOn(brunzit::tickCountMs()));
+    SayText(selection_.switchOn(brunzit::tickCountMs()));
     MenuTeclesesquerraiavallambelclic->setChecked(true);
     if (MouseHook.setHook)
         MouseHook.setHook(static_cast<unsigned long>(winId()));
     TimerMouseHook->start();
     MenuTeclatVisible->setEnabled(false);
+    Editor->setContextMenuPolicy(Qt::NoContextMenu);
+    qApp->installEventFilter(clickOnly_);
 }
 
 void TFormPrincipal::SwitchMouseClickOff()
 {
-    brunzit::MouseClickControl control(scanBlockList_, {CursorCol, CursorRow, HookActive, InItems, NextClickTick});
     MenuTeclesesquerraiavallambelclic->setChecked(false);
     if (MouseHook.unHookHook)
         MouseHook.unHookHook();
     TimerMouseHook->stop();
-    control.switchOff();
+    selection_.switchOff();
     MenuTeclatVisible->setEnabled(true);
+    qApp->removeEventFilter(clickOnly_);
+    Editor->setContextMenuPolicy(Qt::DefaultContextMenu);
 }
 
 void TFormPrincipal::TimerMouseHookTimer()
@@ -275,17 +298,24 @@ void TFormPrincipal::TimerMouseHookTimer()
 
 void TFormPrincipal::PollMouseHook(std::int64_t now)
 {
+    // A tick that comes while a speak waits, while a document loads or
+    // inside another poll leaves the report where it is for a later tick:
+    // clicks keep their order, and none goes into a document being replaced.
+    if (polling_ || speaking_ > 0 || documents_->Loading())
+        return;
+    polling_ = true;
     const std::string report = brunzit::takeClickReport(brunzit::ProfileFile(brunzit::sharedSettingsPath()));
-    brunzit::MouseClickControl control(scanBlockList_, {CursorCol, CursorRow, HookActive, InItems, NextClickTick});
-    const brunzit::MouseClickControl::Step step = control.poll(report, now);
-    // A click may have gone to another window: this one comes to the front
-    // before anything is said or typed.
-    if (step.bringToFront)
-        brunzit::bringToFront(this);
-    if (step.say)
-        SayText(*step.say);
-    if (step.pressReturn) {
-        Editor->setFocus();
-        brunzit::injectReturn();
+    const brunzit::MouseClickControl::Step step = selection_.click(report, now);
+    {
+        const InputEvent input(this);
+        // A click may have gone to another window: this one comes to the
+        // front before anything is said or chosen.
+        if (step.bringToFront)
+            brunzit::bringToFront(this);
+        if (step.say)
+            SayText(*step.say);
+        if (step.choose)
+            ChooseCurrent();
     }
+    polling_ = false;
 }

@@ -20,7 +20,7 @@
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
 #include "platform/cp1252.h"
-#include "platform/keyinjection.h"
+#include "speech/textspeaker.h"
 
 namespace {
 
@@ -28,10 +28,6 @@ namespace {
 // text shorter than that, the last line, wherever the caret is.
 constexpr int kCalculationPosition = 0xFFFF;
 constexpr std::size_t kMaxAnswerLength = 255;
-
-constexpr int kF1Item = 0;  // LLEGIR-HO TOT
-constexpr int kF2Item = 4;  // ESBORRAR-HO TOT
-constexpr int kF3Item = 6;  // CALCULAR
 
 const char* const kPrinted = "Enviat a l'impressora";
 const char* const kPrintFailed = "No s'ha pogut imprimir";
@@ -83,9 +79,11 @@ bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
         } else if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             EditorKeyDown(key);
-            // The editor still gets every key, except that Return breaks a
-            // line only while the editor accepts returns.
-            return IsReturn(key) && !wantReturns_;
+            // The editor still gets every other key. Arrows that drive a
+            // keyboard must not move the caret, which stays at the end; Return
+            // breaks a line only while the editor accepts returns.
+            const bool driving = MenuControldelcursoriReturnpercontrolarelteclat->isChecked();
+            return (ArrowOf(key) && driving) || (IsReturn(key) && !wantReturns_);
         }
         return false;
     }
@@ -109,38 +107,44 @@ void TFormPrincipal::keyPressEvent(QKeyEvent* event)
         QMainWindow::keyPressEvent(event);
         return;
     }
+    StopSpeechOnEscape(event->key());
     FormKeyDown(event->key());
+}
+
+void TFormPrincipal::StopSpeechOnEscape(int key)
+{
+    if (key == Qt::Key_Escape && speaker_)
+        speaker_->StopSpeaking();
 }
 
 void TFormPrincipal::EditorKeyDown(int key)
 {
+    const InputEvent input(this);
+    StopSpeechOnEscape(key);
     if (ArrowOf(key) || IsReturn(key)) {
         FormKeyDown(key);
         return;
     }
-    int item = -1;
+    brunzit::FunctionItem item;
     switch (key) {
-    case Qt::Key_F1: item = kF1Item; break;
-    case Qt::Key_F2: item = kF2Item; break;
-    case Qt::Key_F3: item = kF3Item; break;
+    case Qt::Key_F1: item = brunzit::FunctionItem::ReadAll; break;
+    case Qt::Key_F2: item = brunzit::FunctionItem::DeleteAll; break;
+    case Qt::Key_F3: item = brunzit::FunctionItem::Calculate; break;
     default: return;
     }
+    if (GridVisible() && !MenuControldelcursoriReturnpercontrolarelteclat->isChecked())
+        return;
+    SilentClear = key == Qt::Key_F2;
     if (GridVisible()) {
         // On the grid, F1-F3 keep their scanning meaning (read all, clear
         // silently, calculate) and leave the highlight where it is, rather
         // than writing the letters K, O and Q found at those positions.
-        if (!MenuControldelcursoriReturnpercontrolarelteclat->isChecked())
-            return;
-        SilentClear = key == Qt::Key_F2;
         RunFunctionItem(item);
-        SilentClear = false;
         JumpToEnd();
-        return;
+    } else {
+        selection_.selectFunction(item);
+        ChooseCurrent();
     }
-    CursorCol = item;
-    CursorRow = brunzit::FunctionsBlock;
-    SilentClear = key == Qt::Key_F2;
-    FormKeyDown(Qt::Key_Return);
     SilentClear = false;
 }
 
@@ -148,155 +152,124 @@ void TFormPrincipal::FormKeyDown(int key)
 {
     if (!MenuControldelcursoriReturnpercontrolarelteclat->isChecked())
         return;
+    const InputEvent input(this);
     const std::optional<brunzit::Arrow> arrow = ArrowOf(key);
 
     if (GridVisible()) {
-        KeyAt(CursorCol, CursorRow);
-        ColourKey(CurrentKey, false);
         if (arrow) {
-            const brunzit::Step step = brunzit::GridMove({CursorCol, CursorRow}, *arrow);
-            CursorCol = step.to.col;
-            CursorRow = step.to.row;
-        }
-        const char code = CurrentKeyCode;
-        // The calculation's answer is said, so it comes first; every other
-        // change waits until the key has been said (GridSelection).
-        std::string answer;
-        if (IsReturn(key) && code == brunzit::CodeCalcular)
-            answer = CalculateEditorLine();
-        KeyAt(CursorCol, CursorRow);
-        ColourKey(CurrentKey, true);
-        JumpToEnd();
-        if (!IsReturn(key)) {
+            KeyAt(selection_.position().col, selection_.position().row);
+            ColourKey(CurrentKey, false);
+            selection_.gridMove(*arrow);
+            KeyAt(selection_.position().col, selection_.position().row);
+            ColourKey(CurrentKey, true);
+            JumpToEnd();
             if (MenuLlegirlalletraactual->isChecked())
                 SayText(brunzit::SpokenKeyName(CurrentKeyCode));
-            return;
+        } else if (IsReturn(key)) {
+            ChooseCurrent();
         }
-        GridSelection(code, answer);
         return;
     }
 
     if (MenuVeureLaLletraQueEsDiu->isChecked() && formLletra_ && formLletra_->isVisible())
         formLletra_->hide();
     JumpToEnd();
-    if (arrow) {
-        const brunzit::Step step = brunzit::ScanMove({CursorCol, CursorRow}, *arrow, Catalan());
-        CursorCol = step.to.col;
-        CursorRow = step.to.row;
-        SayText(step.say);
-    } else if (IsReturn(key)) {
-        ScanSelection();
+    if (arrow)
+        SayText(selection_.scanMove(*arrow, Catalan()).say);
+    else if (IsReturn(key))
+        ChooseCurrent();
+}
+
+void TFormPrincipal::ChooseCurrent()
+{
+    if (!MenuControldelcursoriReturnpercontrolarelteclat->isChecked())
+        return;
+    const InputEvent input(this);
+    if (GridVisible()) {
+        KeyAt(selection_.position().col, selection_.position().row);
+        ColourKey(CurrentKey, true);
+        JumpToEnd();
+        ApplyChoice(brunzit::GridChoice(CurrentKeyCode));
+        return;
     }
+    JumpToEnd();
+    ApplyChoice(selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked()));
 }
 
 // Speech comes before the text change wherever what is said does not depend
 // on it: the user works by ear, and laying out a long line must not delay the
 // echo of the key.
-void TFormPrincipal::GridSelection(char code, const std::string& answer)
+void TFormPrincipal::ApplyChoice(const brunzit::Choice& choice)
 {
-    switch (code) {
-    case brunzit::CodeLlegir:
-        ReadAll();
+    using Kind = brunzit::Choice::Kind;
+    switch (choice.kind) {
+    case Kind::Nothing:
         return;
-    case brunzit::CodeReturn:
-        if (SpeakTyped())
-            SayText("Nova l\xEDnia");
-        AppendText("\r\n");
+    case Kind::Say:
+        SayText(choice.say);
         return;
-    case brunzit::CodeEsborrar:
-        if (SpeakTyped())
-            SayText("Text esborrat");
-        SetEditorText(std::string());
+    case Kind::Write:
+        if (!choice.sayOnlyIfTyped || SpeakTyped())
+            SayText(choice.say);
+        AppendText(choice.write);
         return;
-    case brunzit::CodeImprimir: {
-        const std::string outcome = PrintText();
-        if (SpeakTyped())
-            SayText(outcome);
+    case Kind::EndWord: {
+        // The word just finished, with its separator, read as it will be
+        // kept: a "BEXO" never straddles a separator, so the word can be
+        // fixed on its own and the whole text afterwards.
+        const std::string tail = EditorTailWithLastSeparator() + choice.write;
+        SayText(brunzit::ReplaceBexo(brunzit::LastWord(tail, static_cast<long>(tail.size()) - 1)));
+        AppendText(choice.write);
+        ReplaceBexo();
         return;
     }
-    case brunzit::CodeCalcular:
-        if (SpeakTyped())
-            SayText(answer);
-        return;
-    default:
-        if (SpeakTyped())
-            SayText(brunzit::SpokenKeyName(code));
-        AppendText(std::string(1, code));
+    case Kind::Function:
+        RunFunctionItem(choice.function, choice.sayOnlyIfTyped);
         return;
     }
 }
 
-void TFormPrincipal::ScanSelection()
+void TFormPrincipal::RunFunctionItem(brunzit::FunctionItem item, bool sayOnlyIfTyped)
 {
-    if (CursorCol < 0) {
-        // A block name is not something to write: a Return on it says where
-        // the user is and leaves the position alone.
-        SayText(brunzit::ScanBlocks[CursorRow][0]);
-        return;
-    }
-    const std::string entry = brunzit::ScanBlocks[CursorRow][CursorCol + 1];
-    if (CursorRow == brunzit::FunctionsBlock) {
-        RunFunctionItem(CursorCol);
-    } else if (entry == "retorn") {
-        AppendText("\r\n");
-        SayText(entry);
-    } else {
-        const std::string written = brunzit::ScanEntryText(entry);
-        if (written == " " || written == "." || written == ",") {
-            // The word just finished, with its separator, read as it will be
-            // kept: a "BEXO" never straddles a separator, so the word can be
-            // fixed on its own and the whole text afterwards.
-            const std::string tail = EditorTailWithLastSeparator() + written;
-            SayText(brunzit::ReplaceBexo(brunzit::LastWord(tail, static_cast<long>(tail.size()) - 1)));
-            AppendText(written);
-            ReplaceBexo();
-        } else {
-            if (SpeakTyped())
-                SayText(entry);
-            AppendText(written);
-        }
-    }
-    CursorRow = brunzit::LettersBlock;
-    CursorCol = MenuTeclesesquerraiavallambelclic->isChecked() ? -1 : 0;
-}
-
-void TFormPrincipal::RunFunctionItem(int item)
-{
+    const bool speak = !sayOnlyIfTyped || SpeakTyped();
+    using brunzit::FunctionItem;
     switch (item) {
-    case 0:
+    case FunctionItem::ReadAll:
         ReadAll();
         break;
-    case 1: {
+    case FunctionItem::ReadLastWord: {
         ReplaceBexo();
         const std::string tail = EditorTailWithLastSeparator();
         SayText(brunzit::LastWord(tail, static_cast<long>(tail.size())));
         break;
     }
-    case 2: {
-        const brunzit::Split split = brunzit::RemoveLastLetter(EditorText());
-        TruncateEditorText(split.kept);
-        SayText("\xDAltima lletra esborrada: " + split.removed);
+    case FunctionItem::DeleteLastLetter:
+    case FunctionItem::DeleteLastWord: {
+        const std::string text = EditorText();
+        const brunzit::TextEdit edit = item == FunctionItem::DeleteLastLetter ? brunzit::DeleteLastLetterEdit(text)
+                                                                              : brunzit::DeleteLastWordEdit(text);
+        SayText(edit.say);
+        if (edit.changed)
+            TruncateEditorText(edit.kept);
         break;
     }
-    case 3: {
-        const brunzit::Split split = brunzit::DeleteLastWord(EditorText());
-        TruncateEditorText(split.kept);
-        SayText("He esborrat l'\xFAltima paraula: " + split.removed);
-        break;
-    }
-    case 4:
-        SetEditorText(std::string());
-        if (!SilentClear)
+    case FunctionItem::DeleteAll:
+        if (speak && !SilentClear)
             SayText("Text esborrat");
+        SetEditorText(std::string());
         break;
-    case 5:
-        SayText(PrintText());
+    case FunctionItem::Print: {
+        const std::string outcome = PrintText();
+        if (speak)
+            SayText(outcome);
         break;
-    case 6:
-        SayText(CalculateEditorLine());
+    }
+    case FunctionItem::Calculate: {
+        const std::string answer = CalculateEditorLine();
+        if (speak)
+            SayText(answer);
         break;
-    default:
-        break;
+    }
     }
 }
 
@@ -339,8 +312,11 @@ std::string TFormPrincipal::EditorTailWithLastSeparator() const
 
 void TFormPrincipal::TruncateEditorText(const std::string& kept)
 {
+    // kept holds one byte per character, the editor two UTF-16 units for a
+    // character outside the Basic Multilingual Plane.
+    const std::size_t characters = brunzit::FromCrLf(kept).size();
     QTextCursor cursor(Editor->document());
-    cursor.setPosition(static_cast<int>(toQt(brunzit::FromCrLf(kept)).size()));
+    cursor.setPosition(static_cast<int>(brunzit::Utf16Prefix(Editor->toPlainText().toStdU16String(), characters)));
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
 }
@@ -388,7 +364,5 @@ std::string TFormPrincipal::CalculateEditorLine()
 
 void TFormPrincipal::JumpToEnd()
 {
-    // Queued behind the key being handled: the editor moves its caret for
-    // that key first, then to the end of the text.
-    brunzit::injectCtrlEnd();
+    Editor->moveCursor(QTextCursor::End);
 }

@@ -21,13 +21,13 @@ QString toQt(const char* cp1252)
     return QString::fromUtf8(brunzit::cp1252ToUtf8(cp1252));
 }
 
-// The 19 captions both language commands set, in menu order.
+// The 20 captions both language commands set, in menu order.
 struct CaptionRow {
     const char* catalan;
     const char* spanish;
 };
 
-constexpr std::array<CaptionRow, 19> kCaptions{{
+constexpr std::array<CaptionRow, 20> kCaptions{{
     {"&Arxiu", "&Archivo"},
     {"&Nou", "&Nuevo"},
     {"&Obrir...", "&Abrir..."},
@@ -43,6 +43,7 @@ constexpr std::array<CaptionRow, 19> kCaptions{{
     {"Llegir la lletra &actual", "Leer la letra &actual"},
     {"&Calcular", "&Calcular"},
     {"&Tecles esquerra i avall amb el clic", "&Teclas izquierda y abajo con el clic"},
+    {"Tallar la veu a cada tecla", "Cortar la voz en cada tecla"},
     {"Canviar la &font de l'editor...", "Cambiar la &fuente del editor..."},
     {"Fons negre", "Fondo negro"},
     {"&Llengua", "&Lengua"},
@@ -110,6 +111,7 @@ void TFormPrincipal::CreateMenus()
     option(item(MenuOpcion, MenuTeclesesquerraiavallambelclic, "MenuTeclesesquerraiavallambelclic",
                 "&Tecles esquerra i avall amb el clic", QKeySequence(Qt::CTRL | Qt::Key_T)),
            false);
+    option(item(MenuOpcion, MenuTallarLaVeu, "MenuTallarLaVeu", "Tallar la veu a cada tecla"), true);
     MenuOpcion->addSeparator();
     item(MenuOpcion, MenuCanviarLaFontDelEditor, "MenuCanviarLaFontDelEditor", "Canviar la &font de l'editor...",
          QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -166,7 +168,7 @@ void TFormPrincipal::SetCaptions(bool catalan)
         MenuArxiu, MenuNou, MenuObrirArxiu, MenuFileSave, MenuFileSaveAs, MenuImprimir, MenuSortir, MenuOpcion,
         MenuControldelcursoriReturnpercontrolarelteclat, MenuLlegirlalletraquesescriu, MenuVeureLaLletraQueEsDiu,
         MenuTeclatVisible, MenuLlegirlalletraactual, MenuCalcular, MenuTeclesesquerraiavallambelclic,
-        MenuCanviarLaFontDelEditor, MenuFonsNegre, MenuLlengua, MenuParlant};
+        MenuTallarLaVeu, MenuCanviarLaFontDelEditor, MenuFonsNegre, MenuLlengua, MenuParlant};
     for (std::size_t i = 0; i < items.size(); ++i) {
         const QString caption = toQt(catalan ? kCaptions[i].catalan : kCaptions[i].spanish);
         if (auto* menu = qobject_cast<QMenu*>(items[i]))
@@ -235,11 +237,10 @@ void TFormPrincipal::TeclatVisibleToggled(bool on)
     // Mouse-click control is only offered with the panel hidden.
     MenuTeclesesquerraiavallambelclic->setEnabled(!on);
     PanelLletres->setVisible(on);
-    KeyAt(CursorCol, CursorRow);
+    KeyAt(selection_.position().col, selection_.position().row);
     ColourKey(CurrentKey, false);
-    CursorCol = 0;
-    CursorRow = 0;
-    KeyAt(CursorCol, CursorRow);
+    selection_.setPosition({0, 0});
+    KeyAt(0, 0);
     ColourKey(CurrentKey, true);
     if (!on)
         SayText("espai");

@@ -114,14 +114,12 @@ int main(int argc, char** argv)
     // Choosing "A": append a letter and echo it; the text grows to `count` letters.
     form.SetEditorText("");
     Report("scanning: Return on a letter (append, echo)", Measure(form, speaker, Qt::Key_Return, count, [&] {
-               form.CursorRow = 0;
-               form.CursorCol = 1;
+               form.SetPosition({1, 0});
            }));
     // Choosing "espai": the word just finished is looked up in the whole text.
     Report("scanning: Return on espai (text of ~2000 chars)",
            Measure(form, speaker, Qt::Key_Return, count / 4, [&] {
-               form.CursorRow = 0;
-               form.CursorCol = 0;
+               form.SetPosition({0, 0});
            }));
 
     // The same in a document of about 1 MB in lines of 70 characters.
@@ -130,8 +128,7 @@ int main(int argc, char** argv)
         big += "el teclat diu cada lletra, i la calculadora diu el resultat: 2+3 = 5\r\n";
     form.SetEditorText(big + "HOLA");
     Report("scanning: Return on espai (1 MB document)", Measure(form, speaker, Qt::Key_Return, count / 4, [&] {
-               form.CursorRow = 0;
-               form.CursorCol = 0;
+               form.SetPosition({0, 0});
            }));
 
     form.SetEditorText("");
@@ -139,8 +136,7 @@ int main(int argc, char** argv)
     QCoreApplication::processEvents();
     Report("grid: Right (move the highlight, say the key)", Measure(form, speaker, Qt::Key_Right, count, {}));
     Report("grid: Return on a letter (append, echo)", Measure(form, speaker, Qt::Key_Return, count, [&] {
-               form.CursorRow = 0;
-               form.CursorCol = 1;
+               form.SetPosition({1, 0});
            }));
     return 0;
 }

@@ -3,6 +3,7 @@
 // place: what reaches "brunzit.ini", what a restart brings back, what clicks
 // reported in the file make the window say and type.
 
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFontDialog>
 #include <QMenu>
@@ -164,6 +165,17 @@ TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
              EXPECT_FALSE(f.MenuControldelcursoriReturnpercontrolarelteclat->isChecked());
              EXPECT_TRUE(f.WantReturns());
          }},
+        {"speech not cut at each key", {{"Tallar la veu a cada tecla", "NO"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_FALSE(f.MenuTallarLaVeu->isChecked()); }},
+        {"mouse-click control on, and it keeps the keyboard hidden",
+         {{"Teclat visible", "S\xCD"}, {"Tecles esquerra i avall amb el clic", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuTeclesesquerraiavallambelclic->isChecked());
+             EXPECT_TRUE(f.Choosing().state().HookActive);
+             EXPECT_TRUE(f.TimerMouseHook->isActive());
+             EXPECT_FALSE(f.PanelLletres->isVisible());
+             EXPECT_EQ(f.Editor->contextMenuPolicy(), Qt::NoContextMenu);
+         }},
         {"dark scheme", {{"FONS NEGRE", "S\xCD"}},
          [](TFormPrincipal& f, TFormLletra& l) {
              EXPECT_TRUE(f.MenuFonsNegre->isChecked());
@@ -243,7 +255,7 @@ TEST_F(KeepingTest, ClosingReleasesTheHookBeforeAnyKeyIsWritten)
 {
     form->LoadSettings();
     form->MenuTeclesesquerraiavallambelclic->trigger();
-    EXPECT_TRUE(form->HookActive);
+    EXPECT_TRUE(form->Choosing().state().HookActive);
     EXPECT_TRUE(form->MenuTeclesesquerraiavallambelclic->isChecked());
     EXPECT_FALSE(form->MenuTeclatVisible->isEnabled());
     EXPECT_TRUE(form->TimerMouseHook->isActive());
@@ -382,7 +394,7 @@ TEST_F(MouseClickWindowTest, ClicksStepSayAndTypeThroughTheWindow)
     form->MenuTeclesesquerraiavallambelclicClick();
     form->TimerMouseHook->stop();  // the ticks are the test's
     EXPECT_EQ(Said(), Spoken{"bloc lletres"});
-    const std::int64_t t = form->NextClickTick;
+    const std::int64_t t = form->Choosing().state().NextClickTick;
     struct Row {
         const char* report;
         std::int64_t at;
@@ -411,14 +423,93 @@ TEST_F(MouseClickWindowTest, ReportsAreActedUponBeforeSwitchingOnAndAfterSwitchi
     EXPECT_EQ(Click("1", 100000), Spoken{"a"});
     form->MenuTeclesesquerraiavallambelclicClick();
     form->MenuTeclesesquerraiavallambelclicClick();
-    EXPECT_FALSE(form->HookActive);
+    EXPECT_FALSE(form->Choosing().state().HookActive);
     EXPECT_TRUE(form->MenuTeclatVisible->isEnabled());
     EXPECT_FALSE(form->TimerMouseHook->isActive());
     EXPECT_EQ(hookCalls, (std::vector<std::string>{"SetHook", "UnHookHook with Llengua=<none>"}));
     Said();
     // Switching on put the position on the block's name; off, clicks step items.
-    EXPECT_EQ(Click("1", form->NextClickTick + 1000), Spoken{"bloc lletres"});
-    EXPECT_EQ(Click("1", form->NextClickTick + 1000), Spoken{"espai"});
+    EXPECT_EQ(Click("1", form->Choosing().state().NextClickTick + 1000), Spoken{"bloc lletres"});
+    EXPECT_EQ(Click("1", form->Choosing().state().NextClickTick + 1000), Spoken{"espai"});
+}
+
+TEST_F(MouseClickWindowTest, ClicksOnTheWindowOnlyReportAndChoicesNeedNoFocus)
+{
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->TimerMouseHook->stop();
+    form->SetEditorText("AB");
+    const int end = form->Editor->textCursor().position();
+    // A context menu would wait in its own loop: closed at once if one opens.
+    bool menuOpened = false;
+    QTimer::singleShot(200, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuOpened = true;
+            popup->close();
+        }
+    });
+    QWidget* area = form->Editor->viewport();
+    QTest::mouseClick(area, Qt::RightButton, {}, QPoint(3, 3));
+    QContextMenuEvent menuKey(QContextMenuEvent::Mouse, QPoint(3, 3), area->mapToGlobal(QPoint(3, 3)));
+    QApplication::sendEvent(area, &menuKey);
+    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseDClick(area, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::qWait(300);
+    EXPECT_FALSE(menuOpened);
+    EXPECT_EQ(form->Editor->textCursor().position(), end) << "no caret move";
+    EXPECT_FALSE(form->Editor->textCursor().hasSelection());
+
+    // The focus in another window: a choice still writes into the editor.
+    lletra->show();
+    lletra->activateWindow();
+    QTest::qWait(50);
+    Said();
+    const std::int64_t t = form->Choosing().state().NextClickTick;
+    EXPECT_EQ(Click("1", t + 1000), Spoken{"espai"});
+    EXPECT_EQ(Click("1", t + 2100), Spoken{"a"});
+    EXPECT_EQ(Click("2", t + 3200), Spoken{"a"});
+    EXPECT_EQ(Text(), "ABA");
+
+    form->MenuTeclesesquerraiavallambelclicClick();
+    QTest::mouseClick(area, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(form->Editor->textCursor().position(), 0) << "off, clicks reach the editor again";
+}
+
+TEST_F(MouseClickWindowTest, APollInsideASpeakLeavesTheReportForTheNextTick)
+{
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->TimerMouseHook->stop();
+    Said();
+    const std::int64_t t = form->Choosing().state().NextClickTick;
+    bool nested = false;
+    speaker.duringSpeak = [&] {
+        if (nested)
+            return;
+        nested = true;
+        Settings().write("BrunzitMouseHook", "CLIC", "2");
+        form->PollMouseHook(t + 5000);
+    };
+    Settings().write("BrunzitMouseHook", "CLIC", "1");
+    form->PollMouseHook(t + 1000);
+    speaker.duringSpeak = nullptr;
+    EXPECT_TRUE(nested);
+    EXPECT_EQ(Said(), Spoken{"espai"});
+    EXPECT_EQ(Settings().read("BrunzitMouseHook", "CLIC", "<none>"), "2");
+    // The right click taken only now chooses the item heard, in order.
+    form->PollMouseHook(t + 2100);
+    EXPECT_EQ(Text(), " ");
+}
+
+TEST_F(MouseClickWindowTest, TheControlIsRememberedAcrossStarts)
+{
+    Settings().write(SettingsSection, "Tecles esquerra i avall amb el clic", "S\xCD");
+    form->LoadSettings();
+    EXPECT_TRUE(form->Choosing().state().HookActive);
+    EXPECT_TRUE(form->TimerMouseHook->isActive());
+    EXPECT_EQ(Said(), Spoken{"bloc lletres"});
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->close();
+    EXPECT_EQ(Settings().read(SettingsSection, "Tecles esquerra i avall amb el clic", "<none>"), "NO")
+        << "a key in the file is kept up to date";
 }
 
 }  // namespace

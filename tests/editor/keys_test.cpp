@@ -36,37 +36,6 @@ TEST_F(ScanningTest, ChoosingLettersAndASpaceWritesAndSaysTheWord)
     EXPECT_EQ(Text(), "BON ");
 }
 
-TEST_F(ScanningTest, ChoiceWritesTheCharacterAndSaysTheEntryAsStored)
-{
-    struct Row {
-        const char* name;
-        int block, item;
-        const char* written;
-        const char* said;
-    };
-    const std::vector<Row> rows = {
-        {"phonetic letter", 0, 18, "Q", "quu"},
-        {"y", 0, 26, "Y", "ii grega"},
-        {"accented E", 0, 5, "E", "\xC8"},
-        {"\xD1 in Catalan is said enye", 0, 15, "\xD1", "enye"},
-        {"\xC7", 0, 28, "\xC7", "\xC7"},
-        {"question mark", 2, 2, "?", "interrogaci\xF3"},
-        {"apostrophe", 2, 4, "'", "ap\xF3strof"},
-        {"digit", 3, 7, "7", "7"},
-        {"sign", 4, 0, "+", "m\xE9s"},
-        {"line break", 2, 5, "\r\n", "retorn"},
-    };
-    for (const Row& row : rows) {
-        form->SetEditorText("X");
-        Said();
-        Choose(row.block, row.item);
-        EXPECT_EQ(Text(), std::string("X") + row.written) << row.name;
-        EXPECT_EQ(LastSaid(), row.said) << row.name;
-        EXPECT_EQ(form->CursorCol, 0) << row.name;
-        EXPECT_EQ(form->CursorRow, 0) << row.name;
-    }
-}
-
 TEST_F(ScanningTest, SeparatorsSayTheWordJustFinishedEvenWithTypedEchoOff)
 {
     form->MenuLlegirlalletraquesescriuClick();
@@ -127,11 +96,8 @@ TEST_F(ScanningTest, FunctionEntriesChangeTheTextAndSayWhatTheyDid)
         {"last word of a text without separators", "HOLA\r\nDIA", 1, "HOLA\r\nDIA", "hola dia"},
         {"last word on a line opening with a space", "AB\r\n HOLA", 1, "AB\r\n HOLA", "hola"},
         {"last word of a text opening with a space", " HOLA", 1, " HOLA", " hola"},
-        {"remove the last letter", "HOLA", 2, "HOL", "\xDAltima lletra esborrada: a"},
-        {"remove from an empty text", "", 2, "", "\xDAltima lletra esborrada: "},
         {"remove a line break whole", "HOLA\r\n", 2, "HOLA", "\xDAltima lletra esborrada:  "},
-        {"delete the last word", "HOLA BON", 3, "HOLA ", "he esborrat l'\xFAltima paraula: bon"},
-        {"delete a lone word", "HOLA", 3, "", "he esborrat l'\xFAltima paraula: hola"},
+        {"delete the last word and its separator", "HOLA BON ", 3, "HOLA ", "he esborrat l'\xFAltima paraula: bon"},
         {"delete everything", "HOLA BON", 4, "", "text esborrat"},
     };
     for (const Row& row : rows) {
@@ -144,6 +110,44 @@ TEST_F(ScanningTest, FunctionEntriesChangeTheTextAndSayWhatTheyDid)
         else
             EXPECT_TRUE(Said().empty()) << row.name;
     }
+}
+
+TEST_F(ScanningTest, DeletingKeepsCharactersOutsideTheBasicPlaneWhole)
+{
+    struct Row {
+        QString text;
+        int item;
+        QString after;
+    };
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");  // two UTF-16 units
+    const std::vector<Row> rows = {
+        {"BON " + face, 2, "BON "},
+        {face + face + "A", 2, face + face},
+        {"A " + face + face + " ", 3, "A "},
+        {face + " " + face + "B", 3, face + " "},
+    };
+    for (const Row& row : rows) {
+        form->Editor->setPlainText(row.text);
+        Choose(1, row.item);
+        EXPECT_EQ(form->Editor->toPlainText(), row.after) << row.text.toStdString();
+    }
+}
+
+TEST_F(ScanningTest, EachKeyCutsOffTheSpeechBeforeItsFirstText)
+{
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Right);
+    form->MenuTeclatVisibleClick();  // not a key of the keyboards: it queues
+    form->MenuTeclatVisibleClick();
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(speaker.log, (Spoken{"<stop>", "a", "<stop>", "b", "espai", "<stop>"}));
+
+    speaker.log.clear();
+    form->MenuTallarLaVeu->trigger();
+    EXPECT_FALSE(form->MenuTallarLaVeu->isChecked());
+    Key(Qt::Key_Right);
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(speaker.log, (Spoken{"a", "<stop>"})) << "off, texts queue; Escape still stops";
 }
 
 TEST_F(ScanningTest, SpanishSkipsTheCedilla)
@@ -182,14 +186,13 @@ TEST_F(ScanningTest, ReturnDoesNotBreakTheLineAndTheCaretEndsAtTheEnd)
 TEST_F(ScanningTest, ReturnOnABlockNameSaysTheNameAndWritesNothing)
 {
     form->SetEditorText("X");
-    form->CursorRow = 2;
-    form->CursorCol = -1;
+    form->SetPosition({-1, 2});
     Said();
     Key(Qt::Key_Return);
     EXPECT_EQ(Text(), "X");
     EXPECT_EQ(Said(), Spoken{"bloc puntuaci\xF3"});
-    EXPECT_EQ(form->CursorRow, 2);
-    EXPECT_EQ(form->CursorCol, -1);
+    EXPECT_EQ(form->Choosing().position().row, 2);
+    EXPECT_EQ(form->Choosing().position().col, -1);
 }
 
 TEST_F(ScanningTest, CursorControlOffLeavesArrowsAndReturnToTheEditor)
@@ -206,12 +209,11 @@ TEST_F(ScanningTest, CursorControlOffLeavesArrowsAndReturnToTheEditor)
     Key(Qt::Key_F1);
     EXPECT_EQ(Text(), "A\r\nB");
     EXPECT_TRUE(Said().empty());
-    EXPECT_EQ(form->CursorRow, 1);  // F1 still set the position
+    EXPECT_EQ(form->Choosing().position().row, 1);  // F1 still set the position
 
     form->MenuControldelcursoriReturnpercontrolarelteclatClick();
     EXPECT_FALSE(form->WantReturns());
-    form->CursorRow = 0;
-    form->CursorCol = 0;
+    form->SetPosition({0, 0});
     Key(Qt::Key_Return);
     EXPECT_EQ(Text(), "A\r\nB ");
 }
@@ -244,8 +246,8 @@ TEST_F(FunctionKeysTest, OnTheGridTheyKeepTheirMeaningAndTheHighlight)
     Key(Qt::Key_F2);
     EXPECT_EQ(Text(), "");
     EXPECT_TRUE(Said().empty());
-    EXPECT_EQ(form->CursorCol, 1);
-    EXPECT_EQ(form->CursorRow, 0);
+    EXPECT_EQ(form->Choosing().position().col, 1);
+    EXPECT_EQ(form->Choosing().position().row, 0);
 }
 
 // ---- Grid keyboard -------------------------------------------------------------
@@ -264,7 +266,7 @@ TEST_F(GridTest, ShowingSaysNothingAndHighlightsA)
     form->MenuTeclatVisibleClick();
     EXPECT_FALSE(form->PanelLletres->isVisible());
     EXPECT_EQ(Said(), (Spoken{"b ", "espai"}));
-    EXPECT_EQ(form->CursorCol, 0);
+    EXPECT_EQ(form->Choosing().position().col, 0);
     form->MenuTeclatVisibleClick();
     EXPECT_EQ(form->B->palette().color(QPalette::WindowText), QColor(Qt::black));
     EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -340,8 +342,8 @@ TEST_F(GridTest, MouseOverAKeySaysItEvenWithTheReadingOptionOff)
                      Qt::NoModifier);
     QApplication::sendEvent(form->Q, &move);
     EXPECT_EQ(Said(), Spoken{"quu"});
-    EXPECT_EQ(form->CursorCol, 6);
-    EXPECT_EQ(form->CursorRow, 1);
+    EXPECT_EQ(form->Choosing().position().col, 6);
+    EXPECT_EQ(form->Choosing().position().row, 1);
     EXPECT_EQ(form->Q->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(Qt::black));
     QApplication::sendEvent(form->Q, &move);

@@ -167,28 +167,6 @@ TEST(LastWordTest, WalksBackToTheLastSeparator)
         EXPECT_EQ(LastWord(row.text, row.start), row.word) << row.text << " from " << row.start;
 }
 
-TEST(DeleteLastWordTest, KeepsUpToTheLastSeparator)
-{
-    struct Row {
-        const char* text;
-        const char* kept;
-        const char* removed;
-    };
-    const std::vector<Row> rows = {
-        {"HOLA BON", "HOLA ", "BON"},
-        {"HOLA BON ", "HOLA BON ", ""},   // ends with a separator: nothing goes
-        {"HOLA", "", "HOLA"},
-        {" HOLA", "", " HOLA"},           // a separator at position 1 does not count
-        {"A,B.C", "A,B.", "C"},
-        {"", "", ""},
-    };
-    for (const Row& row : rows) {
-        const Split split = DeleteLastWord(row.text);
-        EXPECT_EQ(split.kept, row.kept) << row.text;
-        EXPECT_EQ(split.removed, row.removed) << row.text;
-    }
-}
-
 TEST(RemoveLastLetterTest, RemovesOneCharacterAndNeverSplitsALineBreak)
 {
     struct Row {

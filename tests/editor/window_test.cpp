@@ -367,8 +367,7 @@ TEST_F(SayTextTest, LetterWindowShowsDisplayFormsAndHidesFunctionNames)
         {"catalan \xD1", 0, 15, "\xD1", "\xD1", "enye"},
     };
     for (const Row& row : rows) {
-        form->CursorRow = row.row;
-        form->CursorCol = row.col;
+        form->SetPosition({row.col, row.row});
         form->SayText(row.text);
         EXPECT_TRUE(lletra->isVisible()) << row.name;
         EXPECT_EQ(LetterShown(*lletra), row.shown) << row.name;
@@ -380,7 +379,7 @@ TEST_F(SayTextTest, LetterWindowShowsDisplayFormsAndHidesFunctionNames)
     }
     // With the grid shown, nothing is hidden.
     ShowGrid();
-    form->CursorRow = 1;
+    form->SetPosition({form->Choosing().position().col, 1});
     form->SayText("quu");
     EXPECT_EQ(LetterShown(*lletra), "Q");
 }

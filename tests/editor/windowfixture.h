@@ -1,8 +1,7 @@
 #pragma once
 // The real main window on the offscreen platform, with a speaker that records
-// what reaches the speech service. Keys go to the editor as the user's would;
-// the keys the window injects (Ctrl+End, Return) are posted, so every key is
-// followed by processing the event queue.
+// what reaches the speech service. Keys go to the editor as the user's would,
+// each followed by processing the event queue.
 
 #include <QApplication>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,11 +26,20 @@ public:
     void SpeakText(const std::string& text) override
     {
         spoken.push_back(text);
+        log.push_back(text);
         lastAt = std::chrono::steady_clock::now();
+        if (duringSpeak)
+            duringSpeak();  // a speak that waits runs events meanwhile
     }
-    void StopSpeaking() override { ++stops; }
+    void StopSpeaking() override
+    {
+        ++stops;
+        log.push_back("<stop>");
+    }
 
     std::vector<std::string> spoken;
+    std::vector<std::string> log;  // texts and stops in order
+    std::function<void()> duringSpeak;
     std::chrono::steady_clock::time_point lastAt{};
     int stops = 0;
 };
@@ -83,9 +92,9 @@ protected:
     // only what the choice says.
     void ChooseKey(int column, int row)
     {
-        while (form->CursorCol != column)
+        while (form->Choosing().position().col != column)
             Key(Qt::Key_Right);
-        while (form->CursorRow != row)
+        while (form->Choosing().position().row != row)
             Key(Qt::Key_Down);
         Said();
         Key(Qt::Key_Return);

@@ -64,13 +64,12 @@ std::vector<Click> concat(std::vector<Click> a, const std::vector<Click>& b)
 
 class MouseClickPoll : public ::testing::Test {
 protected:
-    const ScanBlockList blocks = scanBlocks();
-    int cursorCol = 0;
-    int cursorRow = 0;
-    bool hookActive = false;
-    bool inItems = true;
-    std::int64_t nextClickTick = 0;
-    MouseClickControl control {blocks, {cursorCol, cursorRow, hookActive, inItems, nextClickTick}};
+    MouseClickControl control {scanBlocks()};
+    int& cursorCol = control.state().CursorCol;
+    int& cursorRow = control.state().CursorRow;
+    bool& hookActive = control.state().HookActive;
+    bool& inItems = control.state().InItems;
+    std::int64_t& nextClickTick = control.state().NextClickTick;
 
     // Runs the clicks and returns each outcome. A Return is followed by what
     // the key handling does after a scanning choice in this mode.
@@ -80,13 +79,13 @@ protected:
         for (const Click& click : clicks) {
             const MouseClickControl::Step step = control.poll(click.report, click.atMs);
             std::string outcome = kNothing;
-            if (step.pressReturn) {
+            if (step.choose) {
                 outcome = kReturn;
                 cursorRow = 0;
                 cursorCol = -1;
             }
             if (step.say) {
-                EXPECT_FALSE(step.pressReturn) << "a choice says nothing itself";
+                EXPECT_FALSE(step.choose) << "a choice says nothing itself";
                 outcome = *step.say;
             }
             EXPECT_EQ(step.bringToFront, outcome != kNothing)

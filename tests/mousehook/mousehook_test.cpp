@@ -317,11 +317,7 @@ TEST_F(MouseHookOnXvfb, RealClicksDriveTheScanningKeyboard)
 {
     // The whole path but the window: button, hook, settings file, poll. The
     // tick count is made up so the test need not wait out the quiet time.
-    const ScanBlockList blocks = {{"bloc lletres", "espai", "A", "B"}, {"bloc funcions", "LLEGIR-HO TOT"}};
-    int cursorCol = 0, cursorRow = 0;
-    bool hookActive = false, inItems = true;
-    std::int64_t nextClickTick = 0;
-    MouseClickControl control(blocks, {cursorCol, cursorRow, hookActive, inItems, nextClickTick});
+    MouseClickControl control({{"bloc lletres", "espai", "A", "B"}, {"bloc funcions", "LLEGIR-HO TOT"}});
     ASSERT_EQ(control.switchOn(0), "bloc lletres");
     ASSERT_EQ(SetHook(0), 1);
 
@@ -337,7 +333,7 @@ TEST_F(MouseHookOnXvfb, RealClicksDriveTheScanningKeyboard)
         click(row.button);
         const MouseClickControl::Step step = control.poll(nextReport(), now += 1100);
         EXPECT_TRUE(step.bringToFront);
-        EXPECT_EQ(step.pressReturn ? std::string("<Return>") : step.say.value_or("(nothing)"), row.outcome);
+        EXPECT_EQ(step.choose ? std::string("<Return>") : step.say.value_or("(nothing)"), row.outcome);
     }
 }
 
