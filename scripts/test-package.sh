@@ -54,6 +54,8 @@ step "contents"
 dpkg-deb -x "$deb" "$work/contents"
 desktop-file-validate "$work"/contents/usr/share/applications/*.desktop || fail "desktop entry"
 appstreamcli validate --no-net "$work"/contents/usr/share/metainfo/*.metainfo.xml || fail "AppStream metadata"
+# The metadata together with the desktop entry and icons it names.
+appstreamcli validate-tree --no-net "$work/contents" || fail "AppStream metadata with the installed tree"
 grep -q "<release version=\"$version\"" "$work"/contents/usr/share/metainfo/*.metainfo.xml ||
   fail "the AppStream metadata names no release $version"
 if find "$work/contents" -name 'libupctv*' | grep -q .; then
