@@ -110,39 +110,24 @@ readelf -d "$work/f" | grep -q 'NEEDED.*\[libAbaco32.so.1\]' || fail "the C prog
 echo "cc f.c \$(pkg-config --cflags --libs abaco32) builds, runs and answers 7/2 = 3.5: ok"
 
 step "the program from /usr/bin under Xvfb"
-for n in ${XVFB_DISPLAYS:-$(seq 91 140)}; do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
-  xdpyinfo >/dev/null 2>&1 && break
-  kill "$xvfb_pid" 2>/dev/null; xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || fail "no Xvfb display could be started"
+source "$root/tests/app/xvfb-session.sh"
+start_xvfb || fail "no Xvfb display could be started"
+xvfb_pid=$XVFB_PID
 export XDG_CONFIG_HOME="$work/config"
 unset QT_QPA_PLATFORM
 ls -a /usr/bin > "$work/usr-bin-before.txt"
 # Run from another folder: nothing may land in the working folder either.
 mkdir "$work/cwd"
-(cd "$work/cwd" && exec /usr/bin/brunzit) > "$work/program.log" 2>&1 &
-program_pid=$!
-wait_for() {
-  local deadline=$((SECONDS + 30))
-  while [ $SECONDS -lt $deadline ]; do
-    local id
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    kill -0 "$program_pid" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
-}
-tts=$(wait_for "TTS - Projecte Remor 2016") || { cat "$work/program.log"; fail "the speech window never appeared"; }
+cd "$work/cwd"
+start_program /usr/bin/brunzit "$work/program.log"
+program_pid=$PROGRAM_PID
+tts=$(wait_for_window "TTS - Projecte Remor 2016" 30 --onlyvisible) ||
+  { cat "$work/program.log"; fail "the speech window never appeared"; }
 echo "the speech window asks for a voice: ok"
 xdotool windowfocus --sync "$tts" 2>/dev/null || xdotool windowfocus "$tts"
 xdotool key Return
-wait_for "Sense nom - brunzit" >/dev/null || { cat "$work/program.log"; fail "the main window never appeared"; }
+wait_for_window "Sense nom - brunzit" 30 --onlyvisible >/dev/null ||
+  { cat "$work/program.log"; fail "the main window never appeared"; }
 echo "the main window follows: ok"
 grep -q "Numero sintetitzador=" "$XDG_CONFIG_HOME/brunzit/brunzit.ini" ||
   fail "the chosen voice is not in \$XDG_CONFIG_HOME/brunzit/brunzit.ini"
