@@ -12,7 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-step() { printf '\n== %s\n' "$*"; }
+step() { printf '\n== %s (at %ss)\n' "$*" "$SECONDS"; }
 fail() { printf 'FAILED: %s\n' "$*"; exit 1; }
 
 sudo=""
