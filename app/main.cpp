@@ -62,7 +62,9 @@ std::optional<int> HandleCommandLine(int argc, char* argv[])
         std::printf("brunzit %s\n", BRUNZIT_VERSION);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    std::fprintf(stderr, "brunzit: unexpected argument '%s'\nTry 'brunzit --help'.\n", argv[1]);
+    // The first argument not understood: a second one after --help, say.
+    const bool firstKnown = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0;
+    std::fprintf(stderr, "brunzit: unexpected argument '%s'\nTry 'brunzit --help'.\n", argv[firstKnown ? 2 : 1]);
     return 2;
 }
 

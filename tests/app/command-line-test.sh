@@ -26,7 +26,7 @@ row() {
 row 0 "brunzit $version" "$brunzit" --version
 row 0 "Usage: brunzit" "$brunzit" --help
 row 2 "unexpected argument '--speak'" "$brunzit" --speak
-row 2 "unexpected argument '--help'" "$brunzit" --help extra
+row 2 "unexpected argument 'extra'" "$brunzit" --help extra
 row 0 "abaco $version" "$abaco" --version
 row 0 "Usage: abaco [--dot]" "$abaco" --help
 row 2 "unknown option '-x'" "$abaco" -x
