@@ -8,7 +8,10 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/taboutbox.h"
 #include "editor/tformlletra.h"
@@ -55,10 +58,42 @@ void ReportNoSound(TFormPrincipal& formPrincipal)
     QMessageBox::warning(&formPrincipal, QString::fromLatin1(kSpeechTitle), text);
 }
 
+constexpr const char* kUsage =
+    "Usage: brunzit [--help | --version]\n"
+    "A talking writing aid and calculator: write by choosing keys and hear\n"
+    "everything. It takes no other arguments; see brunzit(1).\n"
+    "\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n";
+
+// The command line is answered before the window system is reached, so
+// --help and --version work without a display. Returns the exit code when the
+// program must not start.
+std::optional<int> HandleCommandLine(int argc, char* argv[])
+{
+    if (argc < 2)
+        return std::nullopt;
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("brunzit %s\n", BRUNZIT_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    // The first argument not understood: a second one after --help, say.
+    const bool firstKnown = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0;
+    std::fprintf(stderr, "brunzit: unexpected argument '%s'\nTry 'brunzit --help'.\n", argv[firstKnown ? 2 : 1]);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> exitCode = HandleCommandLine(argc, argv))
+        return *exitCode;
+
     QApplication application(argc, argv);
     // The main window decides when the program ends, not the last window
     // closed: the large-letter window may still be open.

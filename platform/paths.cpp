@@ -26,16 +26,29 @@ std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The program's folder when it can be written, else the per-user folder.
+// The program's folder when it may hold settings, else the per-user folder.
 std::string writableProgramFolder()
 {
     const std::string folder = executableFolder();
-    if (!folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0)
+    if (settingsBesideProgramAllowed(folder))
         return folder;
     return userConfigFolder() + "/";
 }
 
 }  // namespace
+
+bool settingsBesideProgramAllowed(const std::string& folder)
+{
+    if (folder.empty() || folder[0] != '/')
+        return false;
+    // An installed program run by root would otherwise leave its settings in
+    // /usr/bin, where the package manager owns every file.
+    for (const char* system : {"/usr/", "/bin/", "/sbin/"}) {
+        if (folder.compare(0, std::char_traits<char>::length(system), system) == 0)
+            return false;
+    }
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
 
 std::string userConfigFolder()
 {

@@ -17,9 +17,15 @@ std::string sharedSettingsPath();
 std::string executablePath();
 std::string executableFolder();
 
+// Whether a program folder may hold the program's settings: it can be
+// written, and it is not one of the system's program folders (under /usr,
+// /bin or /sbin), which only an administrator could write and no program
+// writes into.
+bool settingsBesideProgramAllowed(const std::string& folder);
+
 // The program settings file (the executable's path with ".ini") and
 // "mussol.ini"; both move to userConfigFolder() when the program's folder
-// cannot be written.
+// may not hold them (settingsBesideProgramAllowed).
 std::string programSettingsPath();
 std::string mussolSettingsPath();
 

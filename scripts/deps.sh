@@ -11,6 +11,7 @@ packages=(
   libx11-dev libxtst-dev libxi-dev
   libmuparser-dev
   xvfb xauth xdotool x11-utils sox
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()
@@ -23,4 +24,4 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=600 --no-install-recommends "${missing[@]}"

@@ -13,7 +13,7 @@ trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 status=0
 ctest --test-dir build --output-on-failure -j"$(nproc)" || status=1
 
-for extra in scripts/test-calc-sanitized.sh scripts/test-abaco32-windows.sh; do
+for extra in scripts/test-calc-sanitized.sh scripts/test-abaco32-windows.sh scripts/test-package.sh; do
   if [ -x "$extra" ]; then
     echo "== $extra"
     "$extra" || status=1

@@ -2,9 +2,10 @@
 # program in a folder of its own, so its settings files start empty.
 set -euo pipefail
 
+# XVFB_DISPLAYS: the display numbers that may be used (default 91 to 140).
 start_xvfb() {
   local n
-  for n in $(seq 91 140); do
+  for n in ${XVFB_DISPLAYS:-$(seq 91 140)}; do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!

@@ -4,6 +4,9 @@
 
 #include <ostream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -76,6 +79,37 @@ TEST(ProgramPaths, SettingsBesideTheProgramWhenItsFolderIsWritable)
     // The test program is built into a folder it can write.
     EXPECT_EQ(programSettingsPath(), executableFolder() + "platform_tests.ini");
     EXPECT_EQ(mussolSettingsPath(), executableFolder() + "mussol.ini");
+}
+
+// Root can write /usr/bin, so writability alone would put an installed
+// program's settings there; the rows under /usr are sharp when run as root.
+TEST(ProgramPaths, SettingsBesideTheProgramOnlyInAWritableFolderOutsideTheSystemOnes)
+{
+    char scratch[] = "/tmp/paths_test_XXXXXX";
+    ASSERT_NE(::mkdtemp(scratch), nullptr);
+    const std::string own = std::string(scratch) + "/";
+    const std::string ownUsr = own + "usr/";
+    ASSERT_EQ(::mkdir(ownUsr.c_str(), 0755), 0);
+
+    const struct {
+        std::string folder;
+        bool allowed;
+    } rows[] = {
+        {own, true},
+        {ownUsr, true},
+        {"/usr/bin/", false},
+        {"/usr/local/bin/", false},
+        {"/bin/", false},
+        {"/sbin/", false},
+        {own + "missing/", false},
+        {"tmp/", false},
+        {"", false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(settingsBesideProgramAllowed(row.folder), row.allowed) << "folder \"" << row.folder << '"';
+
+    ::rmdir(ownUsr.c_str());
+    ::rmdir(scratch);
 }
 
 }  // namespace
