@@ -1,11 +1,14 @@
 #include "platform/profilefile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -351,9 +354,34 @@ bool writeAll(int fd, const std::string& data)
 // disk before the rename, so a power cut cannot leave an empty file; the
 // folder itself is not synced (that would double the cost of every write, and
 // losing the rename only brings back the old, whole file). The lock must be held.
+// Temporary files are named "<target>.tmp-" and six letters or digits.
+constexpr char kTemporaryInfix[] = ".tmp-";
+
+// Temporaries that writers killed halfway left behind. Under the lock no
+// other writer of the file is at work, so every one of them is a leftover.
+void removeLeftoverTemporaries(const std::string& target)
+{
+    const std::string folder = folderOf(target);
+    const std::size_t slash = target.rfind('/');
+    const std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + kTemporaryInfix;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        if (std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+            ::unlink((folder + "/" + name).c_str());
+    }
+    ::closedir(dir);
+}
+
 bool replaceFile(const std::string& target, const std::string& content, mode_t mode, std::string& reason)
 {
-    std::string temporary = target + ".XXXXXX";
+    removeLeftoverTemporaries(target);
+    std::string temporary = target + kTemporaryInfix + "XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
         reason = "no temporary file: " + errnoText(errno);

@@ -318,12 +318,25 @@ TEST(Documents, WhatCannotBeADocumentChangesNothing) {
 // split a CR LF or a UTF-8 character. The whole file decoded at once is the
 // reference.
 TEST(Documents, LongFilesOpenAsTheyDecode) {
-    const QByteArray lines[] = {"\xC3\xA0" "b\xE2\x82\xAC\r\n", "x\xE0\r\r\n", "\xF0\x9F\x98\x80\n\r"};
-    for (const QByteArray& line : lines) {
+    constexpr qsizetype MiB = 1024 * 1024;
+    // Lines of text up to at, then what must straddle that byte.
+    const auto upTo = [](QByteArray& bytes, qsizetype at, const QByteArray& filler) {
+        while (bytes.size() + filler.size() < at)
+            bytes += filler;
+        bytes += QByteArray(at - bytes.size(), 'a');
+    };
+    QByteArray utf8 = "\xC3\xA0";
+    upTo(utf8, MiB - 1, QByteArray(200, 'b') + "\r\n");
+    utf8 += "\r\n";  // CR LF across the first edge
+    upTo(utf8, 2 * MiB - 2, "\xE2\x82\xAC c\r\n");
+    utf8 += "\xF0\x9F\x98\x80\r\nend";  // a four-byte character across the second
+    QByteArray cp1252 = "\xE0";
+    upTo(cp1252, MiB - 1, QByteArray(200, 'b') + "\r\n");
+    cp1252 += "\r\n";
+    upTo(cp1252, 2 * MiB - 1, "x\xE0\r");
+    cp1252 += "\r\r\nend";  // a lone CR, then CR LF, at the second edge
+    for (const QByteArray& bytes : {utf8, cp1252}) {
         Desk desk;
-        QByteArray bytes;
-        while (bytes.size() < 2 * 1024 * 1024 + 7)
-            bytes += line;
         QFile file(desk.path("long.txt"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
