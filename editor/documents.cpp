@@ -14,11 +14,19 @@
 #include <QSaveFile>
 #include <QTextDocument>
 #include <QThread>
+#include <QTextCursor>
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/cp1252.h"
 
@@ -96,29 +104,108 @@ struct LoadedFile {
     bool byteOrderMark = false;
 };
 
+// Why a file that is not a regular file cannot be opened as a document.
+QString notARegularFile(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("\u00C9s una carpeta, no un fitxer de text.");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("\u00C9s una canonada (FIFO), no un fitxer de text.");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("\u00C9s un dispositiu, no un fitxer de text.");
+    return QStringLiteral("No \u00E9s un fitxer de text normal.");
+}
+
+QString tooLarge() {
+    return QStringLiteral("El fitxer \u00E9s massa gran: nom\u00E9s es poden obrir fitxers de fins a %1 MB.")
+        .arg(MaxDocumentBytes / (1024 * 1024));
+}
+
+// The whole file, or the reason it cannot be a document. The type is taken
+// from the opened descriptor (a name checked first could be swapped before
+// the open), and the open does not wait: a named pipe or a device gets its
+// message at once instead of hanging the editor.
+bool readRegularFile(const QString& path, QByteArray& bytes, QString& error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = notARegularFile(info.st_mode);
+        ::close(fd);
+        return false;
+    }
+    if (info.st_size > MaxDocumentBytes) {
+        error = tooLarge();
+        ::close(fd);
+        return false;
+    }
+    // One byte more than the limit tells a file that grew past it meanwhile.
+    bytes.resize(static_cast<qsizetype>(info.st_size) + 1);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > MaxDocumentBytes)
+                break;
+            bytes.resize(std::min<qsizetype>(got * 2 + 4096, MaxDocumentBytes + 1));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<std::size_t>(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = QString::fromLocal8Bit(std::strerror(errno));
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    if (got > MaxDocumentBytes) {
+        error = tooLarge();
+        return false;
+    }
+    bytes.truncate(got);
+    return true;
+}
+
+// Where a piece of at most about size bytes from start may end: not inside
+// a UTF-8 sequence, not between CR and LF.
+qsizetype pieceEnd(const QByteArray& bytes, qsizetype start, qsizetype size) {
+    qsizetype end = std::min(bytes.size(), start + size);
+    while (end < bytes.size() && ((static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80 || bytes[end - 1] == '\r'))
+        ++end;
+    return end;
+}
+
 LoadedFile readDocument(const QString& path, QThread* uiThread) {
     LoadedFile loaded;
-    QFile file(path);
     QByteArray bytes;
-    bool read = file.open(QIODevice::ReadOnly);
-    if (read) {
-        bytes = file.readAll();
-        read = file.error() == QFileDevice::NoError;
-    }
-    if (!read) {
-        loaded.error = file.errorString();
+    if (!readRegularFile(path, bytes, loaded.error))
         return loaded;
-    }
-    const DecodedText decoded = decodeDocument(bytes);
-    bytes.clear();
+    static const QByteArray Bom("\xEF\xBB\xBF");
+    const bool bom = bytes.startsWith(Bom);
+    loaded.encoding = (bom || hasNonAscii(bytes)) && QByteArrayView(bytes).isValidUtf8() ? TextEncoding::Utf8
+                                                                                         : TextEncoding::Windows1252;
+    loaded.byteOrderMark = bom && loaded.encoding == TextEncoding::Utf8;
     auto* document = new QTextDocument;
     document->setUndoRedoEnabled(false);
-    document->setPlainText(decoded.text);
+    // The text goes in piece by piece, so that the file, the document and
+    // one piece are all the memory an open takes: a whole decoded copy
+    // beside the document would double it.
+    QTextCursor cursor(document);
+    constexpr qsizetype Piece = 1 << 20;
+    for (qsizetype start = loaded.byteOrderMark ? 3 : 0; start < bytes.size();) {
+        const qsizetype end = pieceEnd(bytes, start, Piece);
+        cursor.insertText(decodeAs(QByteArrayView(bytes).sliced(start, end - start), loaded.encoding));
+        start = end;
+    }
+    bytes = QByteArray();
     document->setUndoRedoEnabled(true);
     document->moveToThread(uiThread);
     loaded.document = document;
-    loaded.encoding = decoded.encoding;
-    loaded.byteOrderMark = decoded.byteOrderMark;
     return loaded;
 }
 
@@ -130,21 +217,17 @@ QString runFileDialog(QFileDialog* dialog) {
 
 }  // namespace
 
-DecodedText decodeDocument(const QByteArray& bytes) {
-    static const QByteArray Bom("\xEF\xBB\xBF");
-    DecodedText decoded;
-    const bool bom = bytes.startsWith(Bom);
-    if ((bom || hasNonAscii(bytes)) && QByteArrayView(bytes).isValidUtf8()) {
-        decoded.encoding = TextEncoding::Utf8;
-        decoded.byteOrderMark = bom;
-        decoded.text = QString::fromUtf8(QByteArrayView(bytes).sliced(bom ? 3 : 0));
-        unifyLineBreaks(decoded.text);
-        return decoded;
+QString decodeAs(QByteArrayView bytes, TextEncoding encoding) {
+    if (encoding == TextEncoding::Utf8) {
+        QString text = QString::fromUtf8(bytes);
+        unifyLineBreaks(text);
+        return text;
     }
     // One pass, line breaks included: a 10 MB file must open quickly.
     const CodePage& table = codePage();
-    decoded.text.resize(bytes.size());
-    char16_t* out = reinterpret_cast<char16_t*>(decoded.text.data());
+    QString text;
+    text.resize(bytes.size());
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
     char16_t* const begin = out;
     const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size; ++i) {
@@ -157,7 +240,21 @@ DecodedText decodeDocument(const QByteArray& bytes) {
             *out++ = table.character[b];
         }
     }
-    decoded.text.truncate(out - begin);
+    text.truncate(out - begin);
+    return text;
+}
+
+DecodedText decodeDocument(const QByteArray& bytes) {
+    static const QByteArray Bom("\xEF\xBB\xBF");
+    DecodedText decoded;
+    const bool bom = bytes.startsWith(Bom);
+    if ((bom || hasNonAscii(bytes)) && QByteArrayView(bytes).isValidUtf8()) {
+        decoded.encoding = TextEncoding::Utf8;
+        decoded.byteOrderMark = bom;
+        decoded.text = decodeAs(QByteArrayView(bytes).sliced(bom ? 3 : 0), TextEncoding::Utf8);
+        return decoded;
+    }
+    decoded.text = decodeAs(bytes, TextEncoding::Windows1252);
     return decoded;
 }
 
@@ -296,7 +393,13 @@ bool DocumentCommands::LoadDocument(const QString& path) {
     QEventLoop waiting;
     QThread* const uiThread = QThread::currentThread();
     std::thread worker([&loaded, &waiting, &path, uiThread] {
-        loaded = readDocument(path, uiThread);
+        try {
+            loaded = readDocument(path, uiThread);
+        } catch (const std::bad_alloc&) {
+            // The text in the editor stays as it was.
+            loaded = LoadedFile();
+            loaded.error = QStringLiteral("No hi ha prou mem\u00F2ria per obrir-lo.");
+        }
         QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
     });
     waiting.exec(QEventLoop::ExcludeUserInputEvents);

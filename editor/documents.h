@@ -34,6 +34,11 @@ struct DecodedText {
 };
 
 DecodedText decodeDocument(const QByteArray& bytes);
+// bytes in the given encoding, line breaks made '\n'.
+QString decodeAs(QByteArrayView bytes, TextEncoding encoding);
+
+// Larger files are not opened: the editor would hold several times their size.
+inline constexpr qsizetype MaxDocumentBytes = qsizetype(64) * 1024 * 1024;
 
 // Line breaks become CR LF. Windows-1252 unless preferred is UTF-8 or the
 // text holds a character Windows-1252 lacks; used tells which was written.

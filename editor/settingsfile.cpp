@@ -1,9 +1,14 @@
 #include "editor/settingsfile.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QMetaObject>
 #include <QScreen>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
 
 #include "platform/cp1252.h"
 #include "platform/paths.h"
@@ -47,7 +52,46 @@ const char* word(bool on) {
     return on ? YesWord : NoWord;
 }
 
+using Entries = std::vector<ProfileFile::Entry>;
+
+std::mutex reportMutex;
+SettingsFailureReport& failureReport() {
+    static SettingsFailureReport report = [](const std::string& path) {
+        // A box of the interface thread, over the active window.
+        QMetaObject::invokeMethod(
+            qApp,
+            [path] {
+                QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Brunzit"),
+                                     SettingsFailureMessage(path));
+            },
+            Qt::QueuedConnection);
+    };
+    return report;
+}
+std::atomic<bool> failureReported{false};
+
+// The user hears of the first failed write of a run; later ones are only logged.
+void reportIfFailed(const std::string& path, bool ok) {
+    if (ok || failureReported.exchange(true))
+        return;
+    std::lock_guard<std::mutex> guard(reportMutex);
+    if (failureReport() && QCoreApplication::instance())
+        failureReport()(path);
+}
+
 }  // namespace
+
+QString SettingsFailureMessage(const std::string& path) {
+    return QStringLiteral("No s'han pogut desar les opcions al fitxer %1: els canvis d'opcions "
+                          "d'aquesta sessi\u00F3 es perdran en tancar el programa.")
+        .arg(QString::fromStdString(path));
+}
+
+void SetSettingsFailureReport(SettingsFailureReport report) {
+    std::lock_guard<std::mutex> guard(reportMutex);
+    failureReport() = std::move(report);
+    failureReported = false;
+}
 
 std::optional<std::int32_t> parseWholeNumber(std::string_view text) {
     std::size_t i = 0;
@@ -159,45 +203,69 @@ StoredSettings SettingsFile::Read() const {
     return {ReadOptions(), ReadFont(FontLletraSection), ReadFont(FontEditorSection)};
 }
 
+namespace {
+
+Entries optionEntries(const EditorOptions& options) {
+    return {{SettingsSection, LlenguaCatala, word(options.catalan)},
+            {SettingsSection, TeclatVisible, word(options.keyboardVisible)},
+            {SettingsSection, VeureLaLletra, word(options.showLetter)},
+            {SettingsSection, LlegirLaLletraQueSEscriu, word(options.speakTyped)},
+            {SettingsSection, LlegirLaLletraActual, word(options.speakCurrent)},
+            {SettingsSection, ControlDelCursor, word(options.cursorControl)}};
+}
+
+Entries fontEntries(const char* section, const FontChoice& font, int pixelsPerInch) {
+    return {{section, Charset, std::to_string(font.charset & 0xFF)},
+            {section, Color, std::to_string(font.colour)},
+            {section, Height, std::to_string(fontHeight(font.font, pixelsPerInch))},
+            {section, Name, utf8ToCp1252(font.font.family().toStdString())},
+            {section, Size, std::to_string(fontSize(font.font, pixelsPerInch))},
+            {section, Negreta, word(font.font.bold())},
+            {section, Italica, word(font.font.italic())},
+            {section, Subrratllat, word(font.font.underline())},
+            {section, Tatxat, word(font.font.strikeOut())}};
+}
+
+}  // namespace
+
+// The writes are queued: the interface never waits for another process that
+// holds the file, and reads see the values at once.
+void SettingsFile::Write(std::vector<ProfileFile::Entry> entries) const {
+    const std::string path = file_.path();
+    if (!file_.writeLater(std::move(entries), [path](bool ok) { reportIfFailed(path, ok); }))
+        reportIfFailed(path, false);
+}
+
 void SettingsFile::WriteOptions(const EditorOptions& options) const {
-    file_.write(SettingsSection, LlenguaCatala, word(options.catalan));
-    file_.write(SettingsSection, TeclatVisible, word(options.keyboardVisible));
-    file_.write(SettingsSection, VeureLaLletra, word(options.showLetter));
-    file_.write(SettingsSection, LlegirLaLletraQueSEscriu, word(options.speakTyped));
-    file_.write(SettingsSection, LlegirLaLletraActual, word(options.speakCurrent));
-    file_.write(SettingsSection, ControlDelCursor, word(options.cursorControl));
+    Entries entries = optionEntries(options);
     // Keys later than the first-run file: written once they differ from
     // their default, so that a first run still writes only the six above.
     const EditorOptions defaults;
-    const auto later = [this](const char* key, bool value, bool defaultValue) {
+    const auto later = [&](const char* key, bool value, bool defaultValue) {
         if (value != defaultValue || file_.read(SettingsSection, key, Absent, SettingsValueBuffer) != Absent)
-            file_.write(SettingsSection, key, word(value));
+            entries.push_back({SettingsSection, key, word(value)});
     };
     later(TallarLaVeu, options.cutSpeech, defaults.cutSpeech);
     later(TeclesAmbElClic, options.clickControl, defaults.clickControl);
+    Write(std::move(entries));
 }
 
 void SettingsFile::WriteFont(const char* section, const FontChoice& font) const {
-    file_.write(section, Charset, std::to_string(font.charset & 0xFF));
-    file_.write(section, Color, std::to_string(font.colour));
-    file_.write(section, Height, std::to_string(fontHeight(font.font, pixelsPerInch_)));
-    file_.write(section, Name, utf8ToCp1252(font.font.family().toStdString()));
-    file_.write(section, Size, std::to_string(fontSize(font.font, pixelsPerInch_)));
-    file_.write(section, Negreta, word(font.font.bold()));
-    file_.write(section, Italica, word(font.font.italic()));
-    file_.write(section, Subrratllat, word(font.font.underline()));
-    file_.write(section, Tatxat, word(font.font.strikeOut()));
+    Write(fontEntries(section, font, pixelsPerInch_));
 }
 
 void SettingsFile::Save(const EditorOptions& options, const FontChoice& fontLletra,
                         const FontChoice& fontEditor) const {
-    WriteOptions(options);
-    WriteFont(FontLletraSection, fontLletra);
-    WriteFont(FontEditorSection, fontEditor);
+    Entries entries = optionEntries(options);
+    const Entries letter = fontEntries(FontLletraSection, fontLletra, pixelsPerInch_);
+    const Entries editor = fontEntries(FontEditorSection, fontEditor, pixelsPerInch_);
+    entries.insert(entries.end(), letter.begin(), letter.end());
+    entries.insert(entries.end(), editor.begin(), editor.end());
+    Write(std::move(entries));
 }
 
 void SettingsFile::WriteDarkColours(bool dark) const {
-    file_.write(SettingsSection, FonsNegre, word(dark));
+    Write({{SettingsSection, FonsNegre, word(dark)}});
 }
 
 }  // namespace brunzit

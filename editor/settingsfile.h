@@ -1,12 +1,17 @@
 #pragma once
 // The editor's settings file "brunzit.ini": the options, the two fonts and
 // the colour scheme, read at start-up and written at close (the scheme at
-// once, whenever it is switched). Every read and write goes to the file.
+// once, whenever it is switched). Every read goes to the file; the writes
+// are queued to a worker thread (reads see them at once), and the first
+// write of a run that fails is reported to the user.
 
+#include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/fontcolour.h"
 #include "platform/profilefile.h"
@@ -68,9 +73,19 @@ public:
     void WriteDarkColours(bool dark) const;
 
 private:
+    void Write(std::vector<ProfileFile::Entry> entries) const;
+
     ProfileFile file_;
     int pixelsPerInch_;
 };
+
+// What the user is told when the settings could not be written.
+QString SettingsFailureMessage(const std::string& path);
+// Called (from any thread) with the file's path at the first failed write of
+// a run; by default a warning box on the interface thread. Setting it starts
+// the count again.
+using SettingsFailureReport = std::function<void(const std::string& path)>;
+void SetSettingsFailureReport(SettingsFailureReport report);
 
 // The logical resolution of the primary screen (96 when there is none).
 int screenPixelsPerInch();

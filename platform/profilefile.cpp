@@ -1,15 +1,25 @@
 #include "platform/profilefile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
-#include <ctime>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 namespace brunzit {
@@ -86,7 +96,9 @@ std::vector<Line> splitLines(std::string_view content)
         const std::string_view text = textStart <= line.end
             ? content.substr(textStart, line.end - textStart) : std::string_view();
         const std::string_view trimmed = trimBlanks(text);
-        if (!trimmed.empty() && trimmed[0] == '[') {
+        if (trimmed.find('\0') != std::string_view::npos) {
+            // A damaged line: kept as it is, neither a section nor a key.
+        } else if (!trimmed.empty() && trimmed[0] == '[') {
             const std::size_t close = trimmed.find(']');
             if (close != std::string_view::npos) {
                 line.kind = LineKind::Section;
@@ -137,68 +149,89 @@ bool hasLineBreakOrNul(std::string_view s)
 // Files.
 
 constexpr mode_t kNewFileMode = 0644;
-std::atomic<bool> syncToDisk {true};
+constexpr mode_t kLockFileMode = 0600;  // no other user can hold it
 constexpr mode_t kNewFolderMode = 0755;
+// A write keeps the whole file, past the part that is read, up to this size.
+constexpr std::size_t kMaxWriteBytes = 16u * 1024u * 1024u;
+std::atomic<bool> syncToDisk {true};
 
 enum class FileState {
     Missing,     // no file: an empty settings file
-    Readable,    // content holds the whole file
-    Unusable,    // a regular file that is not a settings file: too large or binary
-    Failed,      // could not be read at all (permissions, not a regular file ...)
+    Readable,    // content holds the file (or, for a read, its first part)
+    Failed,      // could not be read (permissions, not a regular file, too large to keep)
 };
 
 struct FileContent {
     FileState state = FileState::Missing;
     std::string content;
     mode_t mode = kNewFileMode;
+    std::string reason;  // why it Failed
 };
 
-bool readAll(int fd, std::string& out, std::size_t limit)
+std::string errnoText(int error)
+{
+    return std::strerror(error);
+}
+
+// Each reason once per file: the click poll may fail ten times a second.
+void logFailure(const std::string& path, const std::string& reason)
+{
+    static std::mutex mutex;
+    static std::set<std::string> logged;
+    std::lock_guard<std::mutex> guard(mutex);
+    if (logged.insert(path + '\n' + reason).second)
+        std::fprintf(stderr, "brunzit: settings file %s not written: %s\n", path.c_str(), reason.c_str());
+}
+
+// Reads at most limit + 1 bytes: one more tells a larger file.
+bool readUpTo(int fd, std::string& out, std::size_t limit)
 {
     out.clear();
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    while (out.size() <= limit) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit + 1 - out.size()));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return false;
         if (n == 0)
-            return true;
+            break;
         out.append(buffer, static_cast<std::size_t>(n));
-        if (out.size() > limit)
-            return true;  // the caller sees it is too large
     }
+    return true;
 }
 
-FileContent readFile(const std::string& path)
+// limit: what is read (the first kMaxFileBytes and one more for a read; the
+// whole file for a write, which keeps what it does not look at).
+FileContent readFile(const std::string& path, std::size_t limit)
 {
     FileContent result;
-    // Non-blocking, so a named pipe in place of the file cannot hang a read.
+    // Non-blocking, so a named pipe in place of the file cannot hang a read;
+    // the type is taken from the opened descriptor.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         result.state = errno == ENOENT ? FileState::Missing : FileState::Failed;
+        result.reason = errnoText(errno);
         return result;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         result.state = FileState::Failed;
+        result.reason = "not a regular file";
         return result;
     }
     result.mode = info.st_mode & 07777;
-    if (static_cast<unsigned long long>(info.st_size) > profiletext::kMaxFileBytes) {
-        ::close(fd);
-        result.state = FileState::Unusable;
-        return result;
-    }
-    const bool ok = readAll(fd, result.content, profiletext::kMaxFileBytes);
+    const bool ok = readUpTo(fd, result.content, limit);
+    const int error = errno;
     ::close(fd);
     if (!ok) {
         result.state = FileState::Failed;
+        result.reason = errnoText(error);
         result.content.clear();
-    } else if (!profiletext::isSettingsText(result.content)) {
-        result.state = FileState::Unusable;
+    } else if (result.content.size() > limit && limit >= kMaxWriteBytes) {
+        result.state = FileState::Failed;
+        result.reason = "larger than " + std::to_string(kMaxWriteBytes / (1024 * 1024)) + " MB";
         result.content.clear();
     } else {
         result.state = FileState::Readable;
@@ -244,21 +277,46 @@ bool resolveTarget(const std::string& path, std::string& target)
     return true;
 }
 
+// The writers' lock: flock on "<target>.lock". Whatever is left under that
+// name does not stop a write: a read-only file or a folder is locked just
+// the same (flock needs no write access), and a name that cannot be opened
+// at all (another user's file, a link) gives way to the folder itself, which
+// every writer then finds in the same state. The wait is bounded: a lock
+// that another process keeps makes the write fail instead of freezing it.
 class FileLock {
 public:
-    explicit FileLock(const std::string& target)
+    FileLock(const std::string& target, std::chrono::milliseconds wait)
     {
-        fd_ = ::open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
+        const std::string name = target + ".lock";
+        fd_ = ::open(name.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, kLockFileMode);
+        if (fd_ < 0 && errno == EISDIR)
+            fd_ = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0)
+            fd_ = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) {
+            reason_ = "no lock: " + errnoText(errno);
             return;
-        int rc;
-        do {
-            rc = ::flock(fd_, LOCK_EX);
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0) {
-            ::close(fd_);
-            fd_ = -1;
         }
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        auto pause = std::chrono::milliseconds(1);
+        for (;;) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+                return;
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                reason_ = "no lock: " + errnoText(errno);
+                break;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) {
+                reason_ = "another process holds " + name + " for longer than " +
+                          std::to_string(wait.count()) + " ms";
+                break;
+            }
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+            pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        }
+        ::close(fd_);
+        fd_ = -1;
     }
     ~FileLock()
     {
@@ -268,9 +326,11 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
     bool held() const { return fd_ >= 0; }
+    const std::string& reason() const { return reason_; }
 
 private:
     int fd_ = -1;
+    std::string reason_;
 };
 
 bool writeAll(int fd, const std::string& data)
@@ -287,77 +347,108 @@ bool writeAll(int fd, const std::string& data)
     return true;
 }
 
-// Writes the whole content to a temporary file beside target and renames it
-// over target: a reader sees the old file or the new one, never a mixture,
-// and a writer killed halfway leaves the old file whole. The data reach the
+// Writes the whole content to a temporary file of a unique name beside
+// target and renames it over target: a reader sees the old file or the new
+// one, never a mixture, and a writer killed halfway leaves the old file
+// whole (and a temporary that no later write trips over). The data reach the
 // disk before the rename, so a power cut cannot leave an empty file; the
 // folder itself is not synced (that would double the cost of every write, and
 // losing the rename only brings back the old, whole file). The lock must be held.
+// Temporary files are named "<target>.tmp-" and six letters or digits.
+constexpr char kTemporaryInfix[] = ".tmp-";
 
-bool replaceFile(const std::string& target, const std::string& content, mode_t mode)
+// Temporaries that writers killed halfway left behind. Under the lock no
+// other writer of the file is at work, so every one of them is a leftover.
+void removeLeftoverTemporaries(const std::string& target)
 {
-    const std::string temporary = target + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0)
+    const std::string folder = folderOf(target);
+    const std::size_t slash = target.rfind('/');
+    const std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + kTemporaryInfix;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        if (std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+            ::unlink((folder + "/" + name).c_str());
+    }
+    ::closedir(dir);
+}
+
+bool replaceFile(const std::string& target, const std::string& content, mode_t mode, std::string& reason)
+{
+    removeLeftoverTemporaries(target);
+    std::string temporary = target + kTemporaryInfix + "XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        reason = "no temporary file: " + errnoText(errno);
         return false;
+    }
     (void)::fchmod(fd, mode);  // the old file's permissions, past the umask; best effort
     bool ok = writeAll(fd, content) && (!syncToDisk || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
+    if (!ok)
+        reason = "writing the temporary file: " + errnoText(errno);
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        reason = "rename: " + errnoText(errno);
+        ok = false;
     }
-    return true;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
 }
 
-// A file that cannot be a settings file (binary, or far too large) is kept
-// under another name before a write starts a new one, so the user's data is
-// never thrown away. Returns false when it could not be moved.
-bool moveAside(const std::string& target)
+// A file nobody may write (no write permission bit, as the user's way of
+// keeping it as it is, or one this process may not write) is never replaced.
+// The bits are looked at too: the superuser may write anything.
+bool isReadOnly(const std::string& target, mode_t mode)
 {
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm parts {};
-    ::localtime_r(&now, &parts);
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &parts);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string aside = target + ".damaged-" + stamp;
-        if (attempt > 0)
-            aside += "-" + std::to_string(attempt);
-        struct stat info {};
-        if (::lstat(aside.c_str(), &info) == 0)
-            continue;
-        return ::rename(target.c_str(), aside.c_str()) == 0;
-    }
-    return false;
+    return (mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0;
 }
 
 // The locked read-modify-write shared by write and exchange. change receives
-// the current content (empty for a missing or unusable file) and returns the
-// new one. A content that would not change the file is not written.
+// the current content (empty for a missing file) and returns the new one. A
+// content that would not change the file is not written. Every failure is
+// logged with its reason.
 template <typename Change>
-bool modifyFile(const std::string& path, Change change)
+bool modifyFile(const std::string& path, std::chrono::milliseconds lockWait, Change change)
 {
     std::string target;
-    if (!resolveTarget(path, target))
-        return false;
-    if (!makeFolders(folderOf(target)))
-        return false;
-    FileLock lock(target);
-    if (!lock.held())
-        return false;
-    FileContent current = readFile(target);
-    if (current.state == FileState::Failed)
-        return false;  // cannot see what is there, so cannot keep it
-    const std::string updated = change(current.content);
-    if (current.state == FileState::Readable && updated == current.content)
-        return true;
-    if (current.state == FileState::Unusable && !moveAside(target))
-        return false;
-    return replaceFile(target, updated, current.mode);
+    std::string reason;
+    if (!resolveTarget(path, target)) {
+        reason = "broken symbolic link";
+    } else if (!makeFolders(folderOf(target))) {
+        reason = "cannot create the folder " + folderOf(target);
+    } else {
+        FileLock lock(target, lockWait);
+        if (!lock.held()) {
+            reason = lock.reason();
+        } else {
+            const FileContent current = readFile(target, kMaxWriteBytes);
+            if (current.state == FileState::Failed) {
+                reason = current.reason;  // cannot see what is there, so cannot keep it
+            } else if (current.state == FileState::Readable && isReadOnly(target, current.mode)) {
+                reason = "the file is read-only";
+            } else {
+                const std::string updated = change(current.content);
+                if (current.state == FileState::Readable && updated == current.content)
+                    return true;
+                if (replaceFile(target, updated, current.mode, reason))
+                    return true;
+            }
+        }
+    }
+    logFailure(path, reason);
+    return false;
 }
+
+constexpr std::chrono::milliseconds kLockWait {2000};
+// The click poll runs every 100 ms on the interface thread: it does not wait
+// longer than this, and a report it could not take is taken at a later tick.
+constexpr std::chrono::milliseconds kExchangeLockWait {20};
 
 }  // namespace
 
@@ -367,7 +458,15 @@ namespace profiletext {
 
 bool isSettingsText(std::string_view content)
 {
-    return content.size() <= kMaxFileBytes && content.find('\0') == std::string_view::npos;
+    return content.size() <= kMaxFileBytes;
+}
+
+std::size_t readablePart(std::string_view content)
+{
+    if (content.size() <= kMaxFileBytes)
+        return content.size();
+    const std::size_t lastBreak = content.substr(0, kMaxFileBytes).rfind('\n');
+    return lastBreak == std::string_view::npos ? 0 : lastBreak + 1;
 }
 
 bool canStore(const std::string& section, const std::string& key, const std::string& value)
@@ -384,9 +483,7 @@ bool canStore(const std::string& section, const std::string& key, const std::str
 
 std::optional<std::string> lookup(const std::string& content, const std::string& section, const std::string& key)
 {
-    if (!isSettingsText(content))
-        return std::nullopt;
-    const std::vector<Line> lines = splitLines(content);
+    const std::vector<Line> lines = splitLines(std::string_view(content).substr(0, readablePart(content)));
     const std::size_t header = findSection(lines, section);
     for (std::size_t i = header + 1; i < lines.size(); ++i) {
         if (lines[i].kind == LineKind::Section)
@@ -402,7 +499,11 @@ std::string assign(const std::string& content, const std::string& section, const
 {
     if (!canStore(section, key, value))
         return content;
-    const std::string base = isSettingsText(content) ? content : std::string();
+    // Only the part a read sees is changed; the rest stays behind it as it was.
+    const std::size_t readable = readablePart(content);
+    if (readable < content.size())
+        return assign(content.substr(0, readable), section, key, value) + content.substr(readable);
+    const std::string& base = content;
     const std::vector<Line> lines = splitLines(base);
     const std::size_t header = findSection(lines, section);
 
@@ -443,6 +544,99 @@ std::string assign(const std::string& content, const std::string& section, const
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The queued writes of this process, done in order on one worker thread, so
+// that no write made on the interface thread waits there for another process.
+// Until a write is done, reads see its values through pending().
+class WriteQueue {
+public:
+    struct Job {
+        std::string path;
+        std::vector<ProfileFile::Entry> entries;
+        std::function<void(bool)> done;
+    };
+
+    ~WriteQueue()
+    {
+        finish();
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable())
+            worker_.join();
+    }
+
+    void post(Job job)
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        jobs_.push_back(std::move(job));
+        if (!worker_.joinable())
+            worker_ = std::thread([this] { run(); });
+        wake_.notify_all();
+    }
+
+    // The value of the last queued (or running) write of key, if any.
+    std::optional<std::string> pending(const std::string& path, const std::string& section,
+                                       const std::string& key)
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        for (auto job = jobs_.rbegin(); job != jobs_.rend(); ++job) {
+            if (job->path != path)
+                continue;
+            for (auto entry = job->entries.rbegin(); entry != job->entries.rend(); ++entry) {
+                if (equalsIgnoringAsciiCase(entry->section, section) && equalsIgnoringAsciiCase(entry->key, key))
+                    return trimBlanks(entry->value).empty() ? std::string() : std::string(trimBlanks(entry->value));
+            }
+        }
+        return std::nullopt;
+    }
+
+    void finish()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return jobs_.empty(); });
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+            if (jobs_.empty())
+                return;
+            // The job stays in the queue while it runs: reads keep seeing it.
+            Job& job = jobs_.front();
+            lock.unlock();
+            const bool ok = ProfileFile(job.path).write(job.entries);
+            if (job.done)
+                job.done(ok);
+            lock.lock();
+            jobs_.pop_front();
+            if (jobs_.empty())
+                idle_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<Job> jobs_;
+    bool stop_ = false;
+    std::thread worker_;
+};
+
+WriteQueue& writeQueue()
+{
+    static WriteQueue queue;
+    return queue;
+}
+
+}  // namespace
+
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {}
 
 void ProfileFile::setSyncToDisk(bool sync)
@@ -453,7 +647,9 @@ void ProfileFile::setSyncToDisk(bool sync)
 std::string ProfileFile::read(const std::string& section, const std::string& key,
                               const std::string& defaultValue, int bufferSize) const
 {
-    const FileContent file = readFile(path_);
+    if (auto queued = writeQueue().pending(path_, section, key))
+        return cut(*queued, bufferSize);
+    const FileContent file = readFile(path_, profiletext::kMaxFileBytes);
     if (file.state == FileState::Readable) {
         if (auto value = profiletext::lookup(file.content, section, key))
             return cut(*value, bufferSize);
@@ -465,7 +661,7 @@ bool ProfileFile::write(const std::string& section, const std::string& key, cons
 {
     if (!profiletext::canStore(section, key, value))
         return false;
-    return modifyFile(path_, [&](const std::string& content) {
+    return modifyFile(path_, kLockWait, [&](const std::string& content) {
         return profiletext::assign(content, section, key, value);
     });
 }
@@ -476,7 +672,7 @@ bool ProfileFile::write(const std::vector<Entry>& entries) const
         if (!profiletext::canStore(entry.section, entry.key, entry.value))
             return false;
     }
-    return modifyFile(path_, [&](const std::string& content) {
+    return modifyFile(path_, kLockWait, [&](const std::string& content) {
         std::string updated = content;
         for (const Entry& entry : entries)
             updated = profiletext::assign(updated, entry.section, entry.key, entry.value);
@@ -484,22 +680,35 @@ bool ProfileFile::write(const std::vector<Entry>& entries) const
     });
 }
 
+bool ProfileFile::writeLater(std::vector<Entry> entries, std::function<void(bool)> done) const
+{
+    for (const Entry& entry : entries) {
+        if (!profiletext::canStore(entry.section, entry.key, entry.value))
+            return false;
+    }
+    writeQueue().post({path_, std::move(entries), std::move(done)});
+    return true;
+}
+
+void ProfileFile::finishQueuedWrites()
+{
+    writeQueue().finish();
+}
+
 std::string ProfileFile::exchange(const std::string& section, const std::string& key,
                                   const std::string& defaultValue, const std::string& newValue,
                                   int bufferSize) const
 {
-    std::optional<std::string> seen;
-    bool readInside = false;
-    if (profiletext::canStore(section, key, newValue)) {
-        modifyFile(path_, [&](const std::string& content) {
-            readInside = true;
-            seen = profiletext::lookup(content, section, key);
-            return profiletext::assign(content, section, key, newValue);
-        });
-    }
-    if (!readInside)  // no lock could be taken: a plain read is the best there is
+    if (!profiletext::canStore(section, key, newValue))
         return read(section, key, defaultValue, bufferSize);
-    return cut(seen ? *seen : defaultValue, bufferSize);
+    std::optional<std::string> seen;
+    // Without the lock, or with a file that cannot be written, the value is
+    // not taken: it could not be reset, and would be taken again and again.
+    const bool written = modifyFile(path_, kExchangeLockWait, [&](const std::string& content) {
+        seen = profiletext::lookup(content, section, key);
+        return profiletext::assign(content, section, key, newValue);
+    });
+    return cut(written && seen ? *seen : defaultValue, bufferSize);
 }
 
 }  // namespace brunzit

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "speech/unittools.h"
 
@@ -161,6 +162,18 @@ void applyEntry(std::string& text, std::string& upperText, const ExceptionEntry&
     replaceEachOnce(text, upperText, entry, limit);
 }
 
+// Entries [from, to) one after the other over the whole text.
+void applyInTurn(const std::vector<ExceptionEntry>& entries, std::size_t from, std::size_t to, std::string& text,
+                 std::string& upperText, std::size_t limit)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        const ExceptionEntry& entry = entries[i];
+        if (entry.key.empty() || entry.replacement.empty())
+            continue;
+        applyEntry(text, upperText, entry, limit);
+    }
+}
+
 void prepare(ExceptionEntry& entry)
 {
     entry.upperKey = upperCopy(entry.key);
@@ -252,7 +265,7 @@ bool ExceptionDictionary::parseLine(std::string_view line, ExceptionEntry& entry
 
 std::size_t ExceptionDictionary::loadFromBytes(std::string_view content)
 {
-    entries_.clear();
+    clear();
     std::size_t start = 0;
     while (start < content.size()) {
         std::size_t end = start;
@@ -268,12 +281,13 @@ std::size_t ExceptionDictionary::loadFromBytes(std::string_view content)
             end += 1;
         start = end;
     }
+    buildIndex();
     return entries_.size();
 }
 
 ExceptionDictionary::LoadStatus ExceptionDictionary::loadFromFile(const std::string& path)
 {
-    entries_.clear();
+    clear();
     // Non-blocking, so that a named pipe given as a dictionary cannot hang the
     // program; only regular files are read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -310,16 +324,245 @@ ExceptionDictionary::LoadStatus ExceptionDictionary::loadFromFile(const std::str
     return loadFromBytes(content) > 0 ? LoadStatus::Loaded : LoadStatus::NoEntries;
 }
 
+void ApplyEntriesInTurn(const std::vector<ExceptionEntry>& entries, std::string& text)
+{
+    if (entries.empty() || text.empty())
+        return;
+    std::string upperText = upperCopy(text);
+    applyInTurn(entries, 0, entries.size(), text, upperText, growthLimit(text.size()));
+}
+
+void ExceptionDictionary::clear()
+{
+    entries_.clear();
+    wordEntries_.clear();
+    punctuatedEntries_.clear();
+    replacementWords_.clear();
+}
+
+namespace {
+
+// Calls each(word) for every word of text: the runs between boundaries.
+template <typename Each>
+void forEachWord(std::string_view text, Each each)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (isBoundary(text[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !isBoundary(text[end]))
+            ++end;
+        each(text.substr(i, end - i));
+        i = end;
+    }
+}
+
+// The leading word of a punctuated key ("ETC" of "ETC."): a match of the
+// key starts with that whole word. Empty when the key starts with punctuation.
+std::string_view leadingWord(const std::string& upperKey)
+{
+    std::size_t end = 0;
+    while (end < upperKey.size() && !isBoundary(upperKey[end]))
+        ++end;
+    return std::string_view(upperKey).substr(0, end);
+}
+
+}  // namespace
+
+void ExceptionDictionary::buildIndex()
+{
+    wordEntries_.clear();
+    punctuatedEntries_.clear();
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const ExceptionEntry& entry = entries_[i];
+        if (entry.key.empty() || entry.replacement.empty())
+            continue;
+        if (entry.keyHasBoundary)
+            punctuatedEntries_.push_back(static_cast<std::uint32_t>(i));
+        else
+            wordEntries_[entry.upperKey].push_back(static_cast<std::uint32_t>(i));
+        forEachWord(entry.upperReplacement, [this](std::string_view word) { replacementWords_[std::string(word)] = true; });
+    }
+}
+
+namespace {
+
+// A one-word key matches exactly one whole word of the text, and its
+// replacement takes that word's place between the same boundaries; the next
+// entries see the replacement's own words. So the text can be taken word by
+// word: each word goes through the entries with its key in order, and each
+// word of a replacement put in by entry j goes on from entry j + 1. peak is
+// the longest the word's part of the text ever is on the way; the sum of the
+// peaks bounds the whole text at any step, so when it stays within the
+// growth limit no replacement was refused and the result is the rule's.
+struct Expansion {
+    std::string text;
+    std::size_t peak = 0;
+};
+
+class WordExpander {
+public:
+    WordExpander(const std::vector<ExceptionEntry>& entries,
+                 const std::unordered_map<std::string, std::vector<std::uint32_t>>& index, std::size_t to,
+                 std::size_t limit)
+        : entries_(entries), index_(index), to_(to), limit_(limit)
+    {
+    }
+
+    // The word as the entries [from, to) leave it; nullopt when it grows
+    // past the limit or chains too deep.
+    std::optional<Expansion> word(std::string_view word, std::size_t from, int depth)
+    {
+        upper_.assign(word);
+        for (char& c : upper_)
+            c = upperAscii(c);
+        const auto found = index_.find(upper_);
+        if (found != index_.end()) {
+            const auto& indices = found->second;
+            const auto next = std::lower_bound(indices.begin(), indices.end(), from);
+            if (next != indices.end() && *next < to_) {
+                const Expansion* replaced = replacement(*next, depth);
+                if (!replaced)
+                    return std::nullopt;
+                return Expansion {replaced->text, std::max(word.size(), replaced->peak)};
+            }
+        }
+        return Expansion {std::string(word), word.size()};
+    }
+
+private:
+    // The replacement of entry j as the entries after it leave it.
+    const Expansion* replacement(std::uint32_t j, int depth)
+    {
+        if (const auto done = replacements_.find(j); done != replacements_.end())
+            return done->second ? &*done->second : nullptr;
+        std::optional<Expansion> result;
+        if (depth < kMaxDepth) {
+            result = Expansion {};
+            const std::string& r = entries_[j].replacement;
+            std::size_t i = 0;
+            while (result && i < r.size()) {
+                if (isBoundary(r[i])) {
+                    result->text += r[i++];
+                    result->peak += 1;
+                    continue;
+                }
+                std::size_t end = i;
+                while (end < r.size() && !isBoundary(r[end]))
+                    ++end;
+                const std::optional<Expansion> part = word(std::string_view(r).substr(i, end - i), j + 1, depth + 1);
+                if (part && result->peak + part->peak <= limit_) {
+                    result->text += part->text;
+                    result->peak += part->peak;
+                } else {
+                    result.reset();
+                }
+                i = end;
+            }
+        }
+        const auto stored = replacements_.emplace(j, std::move(result)).first;
+        return stored->second ? &*stored->second : nullptr;
+    }
+
+    // Chains longer than this (a -> b -> c ...) are left to the rule as written.
+    static constexpr int kMaxDepth = 256;
+
+    const std::vector<ExceptionEntry>& entries_;
+    const std::unordered_map<std::string, std::vector<std::uint32_t>>& index_;
+    std::size_t to_;
+    std::size_t limit_;
+    std::string upper_;
+    std::unordered_map<std::uint32_t, std::optional<Expansion>> replacements_;
+};
+
+}  // namespace
+
+bool ExceptionDictionary::applyWordEntries(std::string& text, std::size_t from, std::size_t to,
+                                           std::size_t limit) const
+{
+    WordExpander expander(entries_, wordEntries_, to, limit);
+    // Most words of a long text repeat: each distinct word is looked up once.
+    std::unordered_map<std::string_view, std::optional<Expansion>> seen;
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    std::size_t peak = 0;
+    std::size_t i = 0;
+    const std::string_view all(text);
+    while (i < all.size()) {
+        if (isBoundary(all[i])) {
+            out += all[i++];
+            ++peak;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < all.size() && !isBoundary(all[end]))
+            ++end;
+        const std::string_view w = all.substr(i, end - i);
+        auto known = seen.find(w);
+        if (known == seen.end())
+            known = seen.emplace(w, expander.word(w, from, 0)).first;
+        if (!known->second)
+            return false;
+        out += known->second->text;
+        peak += known->second->peak;
+        if (peak > limit)
+            return false;
+        i = end;
+    }
+    text.swap(out);
+    return true;
+}
+
 void ExceptionDictionary::ApplyExceptions(std::string& text) const
 {
     if (entries_.empty() || text.empty())
         return;
-    std::string upperText = upperCopy(text);
     const std::size_t limit = growthLimit(text.size());
-    for (const ExceptionEntry& entry : entries_) {
-        if (entry.key.empty() || entry.replacement.empty())
-            continue;
-        applyEntry(text, upperText, entry, limit);
+    // A punctuated key whose leading word is neither a word of the text nor
+    // of any replacement can never match: it is passed over, and the
+    // one-word entries around it go in one pass.
+    std::vector<std::uint32_t> punctuated;
+    if (!punctuatedEntries_.empty()) {
+        std::unordered_map<std::string, bool> textWords;
+        std::string upper;
+        forEachWord(text, [&](std::string_view word) {
+            upper.assign(word);
+            for (char& c : upper)
+                c = upperAscii(c);
+            textWords.emplace(upper, true);
+        });
+        for (const std::uint32_t index : punctuatedEntries_) {
+            const std::string lead(leadingWord(entries_[index].upperKey));
+            if (lead.empty() || textWords.count(lead) || replacementWords_.count(lead))
+                punctuated.push_back(index);
+        }
+    }
+    std::string upperText;
+    bool upperKnown = false;
+    std::size_t from = 0;
+    for (std::size_t k = 0; k <= punctuated.size(); ++k) {
+        const std::size_t stop = k < punctuated.size() ? punctuated[k] : entries_.size();
+        if (from < stop) {
+            if (!applyWordEntries(text, from, stop, limit)) {
+                upperText = upperCopy(text);
+                applyInTurn(entries_, from, stop, text, upperText, limit);
+            }
+            upperKnown = false;
+        }
+        if (k == punctuated.size())
+            break;
+        if (!upperKnown) {
+            upperText = upperCopy(text);
+            upperKnown = true;
+        }
+        const ExceptionEntry& entry = entries_[stop];
+        // A key that is not in the text at all cannot match.
+        if (upperText.find(entry.upperKey) != std::string::npos)
+            applyEntry(text, upperText, entry, limit);
+        from = stop + 1;
     }
 }
 

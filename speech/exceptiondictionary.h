@@ -31,8 +31,10 @@
 //   entries that each multiply the text, cannot exhaust memory or time.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace brunzit {
@@ -70,6 +72,12 @@ bool ReplacementReproducesKey(std::string_view key, std::string_view replacement
 // call always ends.
 void ReplaceWholeWord(std::string& text, const std::string& key, const std::string& replacement);
 
+// The entries applied one after the other over the whole text, each on the
+// text left by the ones before: the rule as written, whose cost grows with
+// the number of entries. ExceptionDictionary::ApplyExceptions gives exactly
+// this result in time that does not.
+void ApplyEntriesInTurn(const std::vector<ExceptionEntry>& entries, std::string& text);
+
 class ExceptionDictionary {
 public:
     static constexpr std::size_t kMaxFileBytes = 16u * 1024u * 1024u;
@@ -85,21 +93,37 @@ public:
     std::size_t loadFromBytes(std::string_view content);
     // Rebuilds the table from a file. On ReadFailed the table is left empty.
     LoadStatus loadFromFile(const std::string& path);
-    void clear() { entries_.clear(); }
+    void clear();
 
     // Parses one line (without its line break); false when the line is
     // skipped: empty, no separator, or an empty key or replacement.
     static bool parseLine(std::string_view line, ExceptionEntry& entry);
 
     // Runs ReplaceWholeWord for every entry in file order; each entry works on
-    // the text left by the ones before it.
+    // the text left by the ones before it. Entries whose key is one word (no
+    // blank, full stop, comma or semicolon) are found through an index over
+    // whole words, so their cost does not grow with their number; each key
+    // holding punctuation costs one search of the text.
     void ApplyExceptions(std::string& text) const;
 
     const std::vector<ExceptionEntry>& entries() const { return entries_; }
     std::size_t ExceptionCount() const { return entries_.size(); }
 
 private:
+    void buildIndex();
+    // Entries [from, to), all of one-word keys, applied to text through the
+    // index. False, with text unchanged, when the text could grow past limit
+    // or the entries chain too deep: then the rule as written is needed.
+    bool applyWordEntries(std::string& text, std::size_t from, std::size_t to, std::size_t limit) const;
+
     std::vector<ExceptionEntry> entries_;
+    // Upper-case key -> indices of the one-word entries with that key, in order.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> wordEntries_;
+    // Indices of the entries whose key holds punctuation, in order.
+    std::vector<std::uint32_t> punctuatedEntries_;
+    // The upper-case words of all replacements: with the words of a text,
+    // every word the text can ever hold.
+    std::unordered_map<std::string, bool> replacementWords_;
 };
 
 }  // namespace brunzit

@@ -1,17 +1,20 @@
 // Opens and saves a 10 MB document the way the editor does and prints how
 // long each step takes and keeps the user-interface thread busy (best of
 // five runs), and the longest time the interface went without handling
-// events during an open and a save.
+// events during an open and a save; then, each in a fresh process, the peak
+// memory an open adds, as a multiple of the file's size (aim: 3 or less).
 // Run: bench_documents [megabytes]
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <vector>
@@ -99,10 +102,38 @@ void report(const char* step, const Timing& t) {
 
 }  // namespace
 
+long statusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// bench_documents --peak FILE: one open in this process; prints the peak
+// resident memory it added, in bytes.
+int peakOfOneOpen(const QString& path) {
+    QWidget window;
+    QPlainTextEdit editor(&window);
+    brunzit::DocumentCommands documents(&editor, &window);
+    window.show();
+    QApplication::processEvents();
+    const long before = statusKb("VmRSS:");
+    if (!documents.LoadDocument(path))
+        return 1;
+    std::printf("%ld\n", (statusKb("VmHWM:") - before) * 1024);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--peak") == 0)
+        return peakOfOneOpen(QString::fromLocal8Bit(argv[2]));
     const double megabytes = argc > 1 ? std::atof(argv[1]) : 10.0;
     const int runs = 5;
     QTemporaryDir dir;
@@ -159,6 +190,13 @@ int main(int argc, char** argv) {
         report("text and encode", encode);
         report("SaveDocument", save);
         std::printf("  longest pause of the interface: open %.1f, save %.1f\n", loadPause, savePause);
+
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak"), path});
+        child.waitForFinished(600000);
+        const double added = child.readAllStandardOutput().trimmed().toDouble();
+        std::printf("  peak memory of an open: %.0f MB, %.2f times the file\n", added / 1048576.0,
+                    added / static_cast<double>(bytes.size()));
     }
     return 0;
 }

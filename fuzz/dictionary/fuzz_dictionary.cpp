@@ -1,6 +1,8 @@
 // Input: a dictionary file. The text spoken is the file's last line.
 // Checks: every entry has a key and a replacement without blanks or line
-// breaks; applying the dictionary ends; an entry applied alone gives the
+// breaks; applying the dictionary ends and gives the same text as the entries
+// applied one after the other (the indexed path against the rule as
+// written); an entry applied alone gives the
 // same text as the plain rule (scan from the start after every replacement)
 // whenever that rule ends within its step limit; a plain-word entry that
 // does not reproduce its key leaves no occurrence of it.
@@ -74,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string all = spoken;
     dictionary.ApplyExceptions(all);
+    std::string inTurn = spoken;
+    brunzit::ApplyEntriesInTurn(dictionary.entries(), inTurn);
+    check(all == inTurn);
 
     std::size_t checked = 0;
     for (const auto& entry : dictionary.entries()) {

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "platform/profilefile.h"
+
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -32,6 +34,7 @@ using Entries = std::vector<std::pair<std::string, std::string>>;  // key of "br
 
 std::string ReadFile(const std::string& path)
 {
+    ProfileFile::finishQueuedWrites();
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly))
         return {};

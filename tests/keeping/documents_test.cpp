@@ -1,4 +1,5 @@
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -10,6 +11,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "editor/documents.h"
@@ -274,27 +277,73 @@ TEST(Documents, AFailingSaveAsKeepsTheName) {
     EXPECT_TRUE(desk.errors[0].contains(desk.fileToSave));
 }
 
-TEST(Documents, AnUnreadableFileChangesNothing) {
+// What cannot be a document is refused at once with its reason, and the
+// text in the editor, unsaved, stays: a named pipe would hang a plain open, a
+// device never ends, a huge file would take the memory.
+TEST(Documents, WhatCannotBeADocumentChangesNothing) {
     struct Case {
         const char* name;
-        const char* file;
+        const char* file;  // in the desk's folder, or an absolute path
+        const char* reason;
     };
     const Case cases[] = {
-        {"missing", "missing.txt"},
-        {"a folder", "folder"},
+        {"missing", "missing.txt", ""},
+        {"a folder", "folder", "carpeta"},
+        {"a named pipe", "pipe.txt", "canonada"},
+        {"a device", "/dev/zero", "dispositiu"},
+        {"over the limit", "huge.txt", "64 MB"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Desk desk;
         QDir(desk.dir.path()).mkdir(QStringLiteral("folder"));
+        ASSERT_EQ(::mkfifo(desk.path("pipe.txt").toLocal8Bit().constData(), 0600), 0);
+        ASSERT_EQ(::truncate(desk.path("huge.txt").toLocal8Bit().constData(), 0), -1);  // not there yet
+        QFile huge(desk.path("huge.txt"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(brunzit::MaxDocumentBytes + 1));
+        huge.close();
         typeText(desk.editor, QStringLiteral("kept"));
-        const QString path = desk.path(c.file);
+        const QString path = c.file[0] == '/' ? QString::fromLatin1(c.file) : desk.path(c.file);
         EXPECT_FALSE(desk.documents.LoadDocument(path));
         EXPECT_EQ(desk.documents.EditorText(), QStringLiteral("kept"));
         EXPECT_EQ(desk.documents.DocumentName(), QStringLiteral("Sense nom"));
         EXPECT_TRUE(desk.modified());
         ASSERT_EQ(desk.errors.size(), 1u);
         EXPECT_TRUE(desk.errors[0].contains(path));
+        EXPECT_TRUE(desk.errors[0].contains(QString::fromUtf8(c.reason))) << desk.errors[0].toStdString();
+    }
+}
+
+// A long file goes into the editor piece by piece: the pieces' edges must not
+// split a CR LF or a UTF-8 character. The whole file decoded at once is the
+// reference.
+TEST(Documents, LongFilesOpenAsTheyDecode) {
+    constexpr qsizetype MiB = 1024 * 1024;
+    // Lines of text up to at, then what must straddle that byte.
+    const auto upTo = [](QByteArray& bytes, qsizetype at, const QByteArray& filler) {
+        while (bytes.size() + filler.size() < at)
+            bytes += filler;
+        bytes += QByteArray(at - bytes.size(), 'a');
+    };
+    QByteArray utf8 = "\xC3\xA0";
+    upTo(utf8, MiB - 1, QByteArray(200, 'b') + "\r\n");
+    utf8 += "\r\n";  // CR LF across the first edge
+    upTo(utf8, 2 * MiB - 2, "\xE2\x82\xAC c\r\n");
+    utf8 += "\xF0\x9F\x98\x80\r\nend";  // a four-byte character across the second
+    QByteArray cp1252 = "\xE0";
+    upTo(cp1252, MiB - 1, QByteArray(200, 'b') + "\r\n");
+    cp1252 += "\r\n";
+    upTo(cp1252, 2 * MiB - 1, "x\xE0\r");
+    cp1252 += "\r\r\nend";  // a lone CR, then CR LF, at the second edge
+    for (const QByteArray& bytes : {utf8, cp1252}) {
+        Desk desk;
+        QFile file(desk.path("long.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        ASSERT_TRUE(desk.documents.LoadDocument(desk.path("long.txt")));
+        const brunzit::DecodedText whole = brunzit::decodeDocument(bytes);
+        EXPECT_TRUE(desk.documents.EditorText() == whole.text);
+        EXPECT_EQ(desk.documents.Encoding(), whole.encoding);
     }
 }
 

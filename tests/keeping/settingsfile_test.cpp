@@ -1,4 +1,5 @@
 #include <QFile>
+#include <sys/stat.h>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <string>
@@ -26,6 +27,7 @@ struct TempSettings {
 
     // The file's non-empty lines, byte for byte.
     std::vector<std::string> lines() const {
+        brunzit::ProfileFile::finishQueuedWrites();
         QFile file(QString::fromStdString(path));
         if (!file.open(QIODevice::ReadOnly))
             return {};
@@ -322,6 +324,30 @@ TEST(SettingsFile, ColourNumbers) {
             EXPECT_EQ(brunzit::numberOf(c.colour), c.number);
         }
     }
+}
+
+// The user hears once of settings that cannot be kept: a read-only file is
+// left as it is, every later write fails too, and only the first is told.
+TEST(SettingsFile, FailedWritesAreReportedOnce) {
+    TempSettings file;
+    file.profile.write("brunzit", "FONS NEGRE", "NO");
+    std::vector<std::string> reports;
+    brunzit::SetSettingsFailureReport([&](const std::string& path) { reports.push_back(path); });
+    file.settings.WriteDarkColours(true);
+    EXPECT_EQ(file.settings.ReadOptions().darkColours, true);  // seen before it is written
+    brunzit::ProfileFile::finishQueuedWrites();
+    EXPECT_TRUE(reports.empty());
+
+    ASSERT_EQ(::chmod(file.path.c_str(), 0444), 0);
+    const std::vector<std::string> before = file.lines();
+    TFormLletra letterWindow;
+    file.settings.Save(EditorOptions{}, letterWindow.FontLletra, brunzit::initialEditorFont());
+    file.settings.WriteDarkColours(false);
+    brunzit::ProfileFile::finishQueuedWrites();
+    EXPECT_EQ(file.lines(), before);
+    EXPECT_EQ(reports, std::vector<std::string>{file.path});
+    EXPECT_TRUE(brunzit::SettingsFailureMessage(file.path).contains(QString::fromStdString(file.path)));
+    brunzit::SetSettingsFailureReport(nullptr);
 }
 
 }  // namespace

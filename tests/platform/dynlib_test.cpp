@@ -51,18 +51,6 @@ TEST(DynamicLibraryTest, AbsolutePathLoads)
     EXPECT_TRUE(library.load(executableFolder() + TEST_LIBRARY_NAME));
 }
 
-TEST(DynamicLibraryTest, WorkingFolderIsNeverSearched)
-{
-    test::TempDir dir;
-    const std::string name = "libbrunzit-cwd-only-test.so";
-    std::filesystem::copy_file(executableFolder() + TEST_LIBRARY_NAME, dir.file(name));
-    InFolder inside(dir.path());
-    DynamicLibrary library;
-    EXPECT_FALSE(library.load(name));
-    EXPECT_FALSE(library.load("./" + name));
-    EXPECT_FALSE(library.isLoaded());
-}
-
 // Exit code of library_loader run in folder with LD_LIBRARY_PATH set to path.
 int loadInFreshProcess(const std::string& folder, const std::string& path, const std::string& name)
 {
@@ -72,17 +60,30 @@ int loadInFreshProcess(const std::string& folder, const std::string& path, const
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(DynamicLibraryTest, EmptySearchPathEntryDoesNotReachTheWorkingFolder)
+TEST(DynamicLibraryTest, LibraryPlantedInTheWorkingFolderNeverRuns)
 {
-    // An empty entry in LD_LIBRARY_PATH ("a:" or ":b") makes the system
-    // loader look in the working folder.
+    // Every form of LD_LIBRARY_PATH that makes the system loader look in the
+    // working folder: empty entries (what "export LD_LIBRARY_PATH=$LD_LIBRARY_PATH:/x"
+    // gives when it was empty), "." and relative folders.
     test::TempDir dir;
-    const std::string name = "libbrunzit-cwd-only-test.so";
-    std::filesystem::copy_file(executableFolder() + TEST_LIBRARY_NAME, dir.file(name));
-    EXPECT_EQ(loadInFreshProcess(dir.path(), ":/nonexistent", name), 1);
-    EXPECT_EQ(loadInFreshProcess(dir.path(), ".", name), 1);
-    // The same library through an absolute entry loads.
-    EXPECT_EQ(loadInFreshProcess("/", dir.path(), name), 0);
+    std::filesystem::create_directory(dir.file("sub"));
+    const std::string onlyHere = "libbrunzit-planted-only.so";
+    for (const std::string& name : {onlyHere, std::string(TEST_LIBRARY_NAME)}) {
+        std::filesystem::copy_file(PLANTED_LIBRARY, dir.file(name));
+        std::filesystem::copy_file(PLANTED_LIBRARY, dir.file("sub/" + name));
+    }
+    for (const char* form : {"", ":", ":/nonexistent", "/nonexistent:", "/a::/b", ".", "./", "sub", "./sub",
+                             "sub:/nonexistent", "/nonexistent;.", "$ORIGIN"}) {
+        SCOPED_TRACE(std::string("LD_LIBRARY_PATH=") + form);
+        // Only the planted copy exists: nothing loads.
+        EXPECT_EQ(loadInFreshProcess(dir.path(), form, onlyHere), 1);
+        // The real library beside the program is the one loaded.
+        EXPECT_EQ(loadInFreshProcess(dir.path(), form, TEST_LIBRARY_NAME), 42);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("planted-library-ran")));
+    }
+    // An absolute entry is searched first, before the program's folder.
+    EXPECT_EQ(loadInFreshProcess(dir.file("sub"), dir.file("sub"), TEST_LIBRARY_NAME), 666 & 0xFF);
+    EXPECT_EQ(DynamicLibrary::locate(onlyHere), "");
 }
 
 TEST(DynamicLibraryTest, RelativePathWithFolderIsRefused)

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,9 +122,14 @@ TEST(ProfileKilledWriter, LeavesAWholeFile)
             ASSERT_EQ(value->find_first_not_of(value->front()), std::string::npos);
         }
     }
-    // A temporary file left by a killed writer does not stop the next one.
+    // A temporary file left by a killed writer does not stop the next one,
+    // which clears them all away.
     EXPECT_TRUE(ProfileFile(path).write("keep", "x", "2"));
     EXPECT_EQ(ProfileFile(path).read("keep", "x", "", 50), "2");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "big.ini" || name == "big.ini.lock") << name;
+    }
 }
 
 }  // namespace

@@ -60,7 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase {"text_after_closing_bracket", "[s] ; note\r\nk=v\r\n", "s", "k", "v"},
         LookupCase {"unclosed_bracket_is_no_section", "[s\r\nk=v\r\n", "s", "k", std::nullopt},
         LookupCase {"line_without_equals", "[s]\r\nk\r\n", "s", "k", std::nullopt},
-        LookupCase {"binary_content", "[s]\r\nk=v\r\n\0"s, "s", "k", std::nullopt},
+        LookupCase {"nul_line_after", "[s]\r\nk=v\r\n\0"s, "s", "k", "v"},
+        LookupCase {"nul_in_the_key_line", "[s]\r\nk=v\0\r\n"s, "s", "k", std::nullopt},
         LookupCase {"empty_content", "", "s", "k", std::nullopt}),
     [](const testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
@@ -110,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "[brunzit]\r\nLlengua Catal\xE0=S\xCD\r\n"},
         AssignCase {"odd_lines_kept_byte_for_byte", "junk\x01\xFF\r\n[s]\r\nno equals\r\n", "s", "k", "v",
                     "junk\x01\xFF\r\n[s]\r\nno equals\r\nk=v\r\n"},
-        AssignCase {"binary_content_replaced", "[s]\r\n\0"s, "s", "k", "v", "[s]\r\nk=v\r\n"},
+        AssignCase {"nul_line_kept", "[s]\r\n\0"s, "s", "k", "v", "[s]\r\n\0\r\nk=v\r\n"s},
         AssignCase {"value_with_line_break_refused", "[s]\r\nk=1\r\n", "s", "k", "a\r\n[x]", "[s]\r\nk=1\r\n"}),
     [](const testing::TestParamInfo<AssignCase>& info) { return std::string(info.param.name); });
 

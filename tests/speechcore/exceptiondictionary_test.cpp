@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-
+#include <random>
 #include <string>
 
 #include "speech/exceptiondictionary.h"
@@ -187,6 +187,51 @@ TEST(ApplyExceptionsTest, LongTextWithManyOccurrences)
     }
     dictionary.ApplyExceptions(text);
     EXPECT_EQ(text, expected);
+}
+
+// The indexed application against the rule applied entry by entry, on
+// random dictionaries over a few short words so that keys meet often: chains
+// of entries, keys reproduced by their replacements, punctuated keys between
+// one-word ones, replacements that split a word, and chains that grow the
+// text past its limit.
+TEST(ApplyExceptionsTest, SameResultAsTheEntriesInTurn)
+{
+    std::mt19937 random(16);
+    const auto pick = [&](std::initializer_list<const char*> choices) {
+        return std::string(choices.begin()[random() % choices.size()]);
+    };
+    const auto piece = [&] { return pick({"a", "b", "ab", "Sr", "sR", "x", "\xC0", "a\tb"}); };
+    const auto boundary = [&] { return pick({" ", ".", ",", ";", "\n", "("}); };
+    int growing = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string file;
+        const int entries = 1 + static_cast<int>(random() % 12);
+        for (int e = 0; e < entries; ++e) {
+            std::string key = piece();
+            if (random() % 6 == 0)
+                key += pick({".", ",", ";"}) + (random() % 2 ? piece() : std::string());
+            std::string replacement = piece();
+            for (int more = static_cast<int>(random() % 4); more > 0; --more)
+                replacement += pick({".", ",", ";", ""}) + (random() % 3 ? piece() : key);
+            file += key + " " + replacement + "\n";
+        }
+        if (round % 50 == 0) {  // each entry doubles the text: the limit is reached
+            for (int e = 0; e < 14; ++e)
+                file += "a a.a\n";
+            ++growing;
+        }
+        std::string text;
+        for (int w = static_cast<int>(random() % 12); w > 0; --w)
+            text += piece() + boundary();
+        ExceptionDictionary dictionary;
+        dictionary.loadFromBytes(file);
+        std::string expected = text;
+        ApplyEntriesInTurn(dictionary.entries(), expected);
+        std::string got = text;
+        dictionary.ApplyExceptions(got);
+        ASSERT_EQ(got, expected) << "dictionary:\n" << file << "text: " << text;
+    }
+    EXPECT_GT(growing, 0);
 }
 
 }  // namespace
