@@ -93,6 +93,7 @@ def blocks_of(path):
     text = html.unescape(TAG.sub(" ", text))
     text = text.replace("\u2019", "'").replace("\u00a0", " ")
     text = re.sub(r"(?<=[lL])\.(?=[lL])", "·", text)   # col.lecció, the common stand-in
+    text = re.sub(r"\S*\w[./@\\]\w\S*", " | ", text)   # addresses, file names, numbers: no pair across
     for block in text.split("\n"):
         if block.strip():
             yield block

@@ -171,6 +171,7 @@ void Lexicon::parseWords(std::string_view text)
 void Lexicon::indexPairs()
 {
     groups_.clear();
+    followers_.clear();
     std::string_view runFirst = "\n";   // no line begins so
     std::vector<Lines>* run = nullptr;
     std::string first;
@@ -196,11 +197,13 @@ void Lexicon::indexPairs()
     }
 }
 
-std::vector<Lexicon::Follower> Lexicon::followers(std::string_view previous, std::uint64_t& total) const
+const Lexicon::Followers& Lexicon::followers(std::string_view previous) const
 {
-    std::vector<Follower> out;
-    total = 0;
-    const auto group = groups_.find(lowerText(previous));
+    std::string key = lowerText(previous);
+    if (const auto known = followers_.find(key); known != followers_.end())
+        return known->second;
+    Followers& out = followers_[key];
+    const auto group = groups_.find(key);
     if (group == groups_.end())
         return out;
     std::string second;
@@ -212,13 +215,19 @@ std::vector<Lexicon::Follower> Lexicon::followers(std::string_view previous, std
             if (!splitLine(line, field, count) || !appendCp1252(second, field[1]))
                 return;
             if (const auto i = find(second)) {
-                out.push_back({*i, count});
-                total += count;
+                out.words.push_back({*i, count});
+                out.total += count;
             }
         });
     }
-    std::stable_sort(out.begin(), out.end(), [](const Follower& a, const Follower& b) { return a.count > b.count; });
+    std::sort(out.words.begin(), out.words.end(), [](const Follower& a, const Follower& b) { return a.word < b.word; });
     return out;
+}
+
+std::uint32_t Lexicon::Followers::countOf(std::uint32_t word) const
+{
+    const auto it = std::lower_bound(words.begin(), words.end(), word, [](const Follower& f, std::uint32_t w) { return f.word < w; });
+    return it != words.end() && it->word == word ? it->count : 0;
 }
 
 std::uint32_t Lexicon::lowerBound(std::string_view foldedPrefix) const

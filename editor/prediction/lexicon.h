@@ -39,10 +39,15 @@ public:
     // The word itself, ignoring case.
     std::optional<std::uint32_t> find(std::string_view word) const;
 
-    // Words seen after `previous` ("" for a sentence start), most frequent
-    // first; `total` gets the sum of their counts. The pairs are read from
-    // their text when asked for, which keeps loading quick.
-    std::vector<Follower> followers(std::string_view previous, std::uint64_t& total) const;
+    struct Followers {
+        std::vector<Follower> words;   // by word index
+        std::uint64_t total = 0;       // the sum of their counts
+        std::uint32_t countOf(std::uint32_t word) const;
+    };
+    // Words seen after `previous` ("" for a sentence start). The pairs are
+    // read from their text the first time a word asks for them, which keeps
+    // loading quick; so a lexicon serves one thread at a time.
+    const Followers& followers(std::string_view previous) const;
 
     // The most frequent words, for when nothing narrows the choice.
     const std::vector<std::uint32_t>& commonest() const { return commonest_; }
@@ -69,6 +74,7 @@ private:
     };
     std::string pairs_;                                           // the pair file, UTF-8
     std::unordered_map<std::string, std::vector<Lines>> groups_;  // by first word, lower case
+    mutable std::unordered_map<std::string, Followers> followers_;
     std::vector<std::uint32_t> commonest_;
 };
 

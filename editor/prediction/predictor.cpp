@@ -14,12 +14,30 @@ namespace {
 constexpr double UserPrior = 100;
 constexpr double UserPairPrior = 5;
 
-struct Candidate {
-    std::uint32_t index;   // in the lexicon, or NotInLexicon
-    double score;
-    std::string word;      // only for words the lexicon lacks
+// The best `size` candidates seen so far, best first; on equal scores the
+// one seen first stays ahead.
+class Best {
+public:
+    explicit Best(std::size_t size) : size_(size) {}
+    void offer(std::uint32_t index, double score)
+    {
+        if (best_.size() == size_ && score <= best_.back().score)
+            return;
+        auto at = std::upper_bound(best_.begin(), best_.end(), score, [](double s, const Scored& c) { return s > c.score; });
+        best_.insert(at, {index, score});
+        if (best_.size() > size_)
+            best_.pop_back();
+    }
+    struct Scored {
+        std::uint32_t index;
+        double score;
+    };
+    const std::vector<Scored>& best() const { return best_; }
+
+private:
+    std::size_t size_;
+    std::vector<Scored> best_;
 };
-constexpr std::uint32_t NotInLexicon = 0xFFFFFFFF;
 
 }  // namespace
 
@@ -30,25 +48,27 @@ std::vector<std::string> Predictor::predict(std::string_view text, std::size_t c
     const Context context = contextOf(text);
     auto matches = [&](std::string_view word) { return startsWithTyped(word, context.partial); };
 
-    // Pair shares of the words that followed the previous one in the lexicon's texts.
-    std::unordered_map<std::uint32_t, double> pairShare;
-    if (context.previousKnown) {
-        std::uint64_t total = 0;
-        for (const auto& f : lexicon_.followers(context.previous, total))
-            pairShare[f.word] += double(f.count) / double(total);
-    }
+    static const Lexicon::Followers none;
+    const Lexicon::Followers& followers = context.previousKnown ? lexicon_.followers(context.previous) : none;
 
-    // The user's own shares, for lexicon words by index, for the others by spelling.
+    // The user's own shares: of lexicon words by index, of the others by
+    // spelling, numbered after the lexicon's words.
     std::unordered_map<std::uint32_t, double> userShare;
-    std::unordered_map<std::string, double> userOnly;
+    std::vector<std::string> userWords;
+    const auto lexiconSize = static_cast<std::uint32_t>(lexicon_.size());
     if (user_) {
+        std::unordered_map<std::string, std::uint32_t> userIndex;
         auto add = [&](const std::string& word, double share) {
             if (!matches(word))
                 return;
-            if (const auto i = lexicon_.find(word))
-                userShare[*i] += share;
-            else
-                userOnly[word] += share;
+            auto [known, fresh] = userIndex.emplace(word, 0);
+            if (fresh) {
+                const auto i = lexicon_.find(word);
+                known->second = i ? *i : lexiconSize + static_cast<std::uint32_t>(userWords.size());
+                if (!i)
+                    userWords.push_back(word);
+            }
+            userShare[known->second] += share;
         };
         const double total = user_->totalWeight() + UserPrior;
         user_->forEachWord([&](const std::string& word, double weight) { add(word, weight / total); });
@@ -59,43 +79,43 @@ std::vector<std::string> Predictor::predict(std::string_view text, std::size_t c
     }
 
     const double lexTotal = double(std::max<std::uint64_t>(lexicon_.total(), 1));
-    std::vector<Candidate> ranked;
-    auto considerIndex = [&](std::uint32_t i) {
-        if (!matches(lexicon_.word(i)))
-            return;
-        double s = lexicon_.count(i) / lexTotal;
-        if (const auto p = pairShare.find(i); p != pairShare.end())
-            s += p->second;
-        if (const auto u = userShare.find(i); u != userShare.end())
-            s += u->second;
-        ranked.push_back({i, s, {}});
+    Best best(count);
+    auto consider = [&](std::uint32_t i) {
+        double s = 0;
+        if (i < lexiconSize) {
+            if (!matches(lexicon_.word(i)))
+                return;
+            s = lexicon_.count(i) / lexTotal;
+            if (followers.total > 0)
+                s += double(followers.countOf(i)) / double(followers.total);
+        }
+        if (!userShare.empty())
+            if (const auto u = userShare.find(i); u != userShare.end())
+                s += u->second;
+        best.offer(i, s);
     };
     if (context.partial.empty()) {
         // Every word would match: only those with something for them.
-        std::unordered_map<std::uint32_t, bool> seen;
-        auto once = [&](std::uint32_t i) { if (seen.emplace(i, true).second) considerIndex(i); };
-        for (const auto& [i, share] : pairShare)
-            once(i);
+        std::vector<std::uint32_t> some(lexicon_.commonest());
+        for (const auto& f : followers.words)
+            some.push_back(f.word);
         for (const auto& [i, share] : userShare)
-            once(i);
-        for (std::uint32_t i : lexicon_.commonest())
-            once(i);
+            some.push_back(i);
+        std::sort(some.begin(), some.end());
+        some.erase(std::unique(some.begin(), some.end()), some.end());
+        for (std::uint32_t i : some)
+            consider(i);
     } else {
         const auto [first, last] = lexicon_.foldedRange(foldText(context.partial));
         for (std::uint32_t i = first; i < last; ++i)
-            considerIndex(i);
+            consider(i);
+        for (std::uint32_t j = 0; j < userWords.size(); ++j)
+            consider(lexiconSize + j);
     }
-    for (auto& [word, share] : userOnly)
-        ranked.push_back({NotInLexicon, share, word});
 
-    auto better = [](const Candidate& a, const Candidate& b) {
-        return a.score != b.score ? a.score > b.score : a.index < b.index;
-    };
-    const std::size_t kept = std::min(count, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + kept, ranked.end(), better);
     std::vector<std::string> out;
-    for (std::size_t i = 0; i < kept; ++i)
-        out.push_back(ranked[i].index == NotInLexicon ? ranked[i].word : std::string(lexicon_.word(ranked[i].index)));
+    for (const auto& c : best.best())
+        out.push_back(c.index < lexiconSize ? std::string(lexicon_.word(c.index)) : userWords[c.index - lexiconSize]);
     return out;
 }
 

@@ -252,5 +252,24 @@ TEST_F(Prediction, SavingsOfAnIdealUser)
     }
 }
 
+// The committed lexicons: the accented words that matter most are one choice.
+TEST(ShippedLexicons, OfferTheCommonAccentedWordsWhole)
+{
+    struct Row { const char* language; const char* text; const char* word; };
+    const Row rows[] = {
+        {"ca", "QUE", "què"}, {"ca", "QUE", "que"}, {"ca", "TAMB", "també"}, {"ca", "EST", "està"},
+        {"ca", "COL·LE", "col·lecció"}, {"ca", "PERQU", "perquè"}, {"ca", "D'AQUEST", "aquesta"},
+        {"es", "ESTA", "está"}, {"es", "AÑ", "año"}, {"es", "TAMB", "también"}, {"es", "QUE", "qué"},
+    };
+    for (const Row& row : rows) {
+        Lexicon lexicon;
+        const std::string folder = LEXICON_FOLDER;
+        ASSERT_TRUE(lexicon.load(folder + row.language + ".tsv", folder + row.language + "-pairs.tsv"));
+        EXPECT_GT(lexicon.size(), 50000u);
+        const std::vector<std::string> offered = utf8(Predictor(lexicon, nullptr).predict(utf8ToCp1252(row.text), 5));
+        EXPECT_NE(std::find(offered.begin(), offered.end(), row.word), offered.end()) << row.language << " " << row.text;
+    }
+}
+
 }  // namespace
 }  // namespace brunzit::prediction
