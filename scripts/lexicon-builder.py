@@ -2,7 +2,7 @@
 """Counts words and word pairs in the LibreOffice help texts and merges them
 with the Debian word lists into the prediction lexicons.
 
-Usage: lexicon-builder.py HELP_ROOT OUT_DIR   (HELP_ROOT holds ca/ and es/)
+Usage: lexicon-builder.py HELP_ROOT OUT_DIR [LANG...]   (HELP_ROOT holds ca/ and es/)
 
 Output, per language, UTF-8, one entry a line, sorted by the folded form
 (lower case, accents off, as the predictor compares) encoded in Windows-1252,
@@ -11,7 +11,8 @@ then by the word in lower case and then by the word itself:
   LANG-pairs.tsv  first<TAB>second<TAB>count   (first empty: sentence start)
 Counts are ten times the times seen in the help texts; a listed word never
 seen there gets a floor of 1 to 9, higher when words that begin like it were
-seen often, so the rare forms of common words come before truly rare words.
+seen often and for dictionary headwords, so the rare forms of common words and
+the base forms come before truly rare words.
 """
 import html
 import math
@@ -21,8 +22,9 @@ import sys
 import unicodedata
 from collections import Counter, defaultdict
 
-WORD_BYTES = 1_600_000   # size budget of LANG.tsv
+WORD_BYTES = int(os.environ.get("LEXICON_WORD_BYTES", 1_600_000))   # size budget of LANG.tsv
 PAIR_BYTES = 400_000     # size budget of LANG-pairs.tsv
+HEADWORD_BONUS = int(os.environ.get("LEXICON_HEADWORD_BONUS", 2))  # a dictionary headword before its inflected forms
 TEXT_ONLY_MIN = 5        # a word missing from every list needs this many sightings
 
 ALLOWED = set("abcdefghijklmnopqrstuvwxyzàáèéíïòóúüçñ·'")
@@ -56,7 +58,8 @@ def acceptable(word):
 
 
 def read_lists(lang):
-    words = set()
+    """The listed words, and those among them that are dictionary headwords."""
+    words, headwords = set(), set()
     for path in SOURCES[lang]["lists"]:
         with open(path, encoding="utf-8") as f:
             for line in f:
@@ -70,7 +73,8 @@ def read_lists(lang):
                 w = line.strip().split("/")[0].split("\t")[0]
                 if acceptable(w):
                     words.add(w)
-    return words
+                    headwords.add(w)
+    return words, headwords
 
 
 BLOCK = re.compile(r"<(?:p|h\d|li|td|th|div|br|tr|title)\b[^>]*>", re.I)
@@ -129,7 +133,7 @@ def count_help(folder, lang):
 
 
 def build(lang, help_root, out_dir):
-    listed = read_lists(lang)
+    listed, headwords = read_lists(lang)
     listed_lower = {w.lower(): w for w in sorted(listed, reverse=True)}
     lower_listed = {w for w in listed if w == w.lower()}
     seen, forms, pairs = count_help(os.path.join(help_root, lang), lang)
@@ -146,11 +150,15 @@ def build(lang, help_root, out_dir):
     family = Counter()
     for w, n in entries.items():
         family[fold(w)[:5]] += n
-    for w in listed:
-        if w.lower() in entries or w in entries:
+    taken = {w.lower() for w in entries}
+    # Lower-case spellings first, so "abad" is kept rather than "Abad" too;
+    # sorted, so that two runs write the same files.
+    for w in sorted(listed, key=lambda w: (w != w.lower(), w)):
+        if w.lower() in taken:
             continue
+        taken.add(w.lower())
         f = family[fold(w)[:5]] if len(w) >= 6 else 0
-        entries[w] = 1 + min(8, int(math.log2(1 + f / 10)))
+        entries[w] = min(9, 1 + int(math.log2(1 + f / 10)) + (HEADWORD_BONUS if w in headwords else 0))
 
     ranked = sorted(entries.items(), key=lambda e: (-e[1], len(e[0]), sort_key(e[0])))
     kept, size = {}, 0
@@ -189,7 +197,7 @@ def build(lang, help_root, out_dir):
 def main():
     help_root, out_dir = sys.argv[1], sys.argv[2]
     os.makedirs(out_dir, exist_ok=True)
-    for lang in ("ca", "es"):
+    for lang in sys.argv[3:] or ("ca", "es"):
         build(lang, help_root, out_dir)
 
 

@@ -4,7 +4,11 @@
 #include "platform/cp1252.h"
 #include "platform/paths.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -76,6 +80,8 @@ void UserModel::learn(std::string_view previous, bool previousKnown, std::string
     if (!plausibleWord(word))
         return;
     ++clock_;
+    // Every weight fades by the same factor per word written, so the sum does too.
+    total_ = total_ * std::exp2(-1 / HalfLife) + 1;
     const std::string lower = lowerText(word);
     bump(words_, lower);
     if (previousKnown && (previous.empty() || plausibleWord(previous)))
@@ -104,14 +110,6 @@ double UserModel::pairWeight(std::string_view previous, std::string_view word) c
         return 0;
     const auto it = table->second.find(lowerText(word));
     return it == table->second.end() ? 0 : present(it->second);
-}
-
-double UserModel::totalWeight() const
-{
-    double sum = 0;
-    for (const auto& [word, s] : words_)
-        sum += present(s);
-    return sum;
 }
 
 double UserModel::followerTotal(std::string_view previous) const
@@ -159,6 +157,9 @@ void UserModel::read()
     clock_ = clock;
     words_ = std::move(words);
     pairs_ = std::move(pairs);
+    total_ = 0;
+    for (const auto& [w, s] : words_)
+        total_ += present(s);
 }
 
 bool UserModel::save()
@@ -168,26 +169,35 @@ bool UserModel::save()
     std::ostringstream out;
     out << Header << "\nclock\t" << clock_ << '\n';
     out.precision(6);
+    // What has faded to nothing is left out, so the file does not grow forever.
     for (const auto& [word, s] : words_)
-        out << "w\t" << cp1252ToUtf8(word) << '\t' << s.weight << '\t' << s.stamp << '\n';
+        if (present(s) >= Faded)
+            out << "w\t" << cp1252ToUtf8(word) << '\t' << s.weight << '\t' << s.stamp << '\n';
     for (const auto& [first, table] : pairs_)
         for (const auto& [second, s] : table)
-            out << "p\t" << cp1252ToUtf8(first) << '\t' << cp1252ToUtf8(second) << '\t' << s.weight << '\t' << s.stamp << '\n';
+            if (present(s) >= Faded)
+                out << "p\t" << cp1252ToUtf8(first) << '\t' << cp1252ToUtf8(second) << '\t' << s.weight << '\t' << s.stamp << '\n';
+    const std::string data = std::move(out).str();
 
     std::error_code error;
-    const std::filesystem::path target(path_);
-    std::filesystem::create_directories(target.parent_path(), error);
+    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
+    // What the user writes is theirs: the file is readable by its owner only.
     const std::string temporary = path_ + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << out.str();
-        file.flush();
-        if (!file) {
-            std::remove(temporary.c_str());
-            return false;
-        }
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
     }
-    if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
+    const bool written = done == data.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written || std::rename(temporary.c_str(), path_.c_str()) != 0) {
         std::remove(temporary.c_str());
         return false;
     }
@@ -200,6 +210,7 @@ void UserModel::forget()
     words_.clear();
     pairs_.clear();
     clock_ = 0;
+    total_ = 0;
     unsaved_ = 0;
     if (!path_.empty()) {
         std::remove(path_.c_str());

@@ -4,9 +4,9 @@
 // written after it), so words written often or lately rise in prediction.
 //
 // Kept in one file per user and language under the XDG data folder, never
-// sent anywhere. Saved by temporary file and rename, every SaveEvery words
-// learned and on save(); a file that cannot be read as a model is taken as
-// an empty one.
+// sent anywhere, readable by its owner only. Saved by temporary file and
+// rename, every SaveEvery words learned, on save() and on destruction; a file
+// that cannot be read as a model is taken as an empty one.
 
 #include <cstdint>
 #include <string>
@@ -20,6 +20,7 @@ class UserModel {
 public:
     static constexpr double HalfLife = 2000;      // words written
     static constexpr unsigned SaveEvery = 25;     // words learned between saves
+    static constexpr double Faded = 1e-3;         // a weight below this is dropped on saving
 
     // An empty path keeps the model in memory only.
     explicit UserModel(std::string path = {});
@@ -41,7 +42,7 @@ public:
     // or all pairs that begin with `previous`.
     double weight(std::string_view word) const;
     double pairWeight(std::string_view previous, std::string_view word) const;
-    double totalWeight() const;
+    double totalWeight() const { return total_; }
     double followerTotal(std::string_view previous) const;
 
     // Every word learned (lower case) with its present weight, and the same
@@ -74,7 +75,8 @@ private:
     void read();
 
     std::string path_;
-    std::uint64_t clock_ = 0;
+    std::uint64_t clock_ = 0;   // words learned, ever
+    double total_ = 0;          // present weight of all words
     Table words_;
     std::unordered_map<std::string, Table> pairs_;   // previous -> following words
     unsigned unsaved_ = 0;

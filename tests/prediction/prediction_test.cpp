@@ -177,7 +177,10 @@ TEST(UserModelFile, IsSavedInBatchesReadBackAndForgotten)
             user.learnLastWord(utf8ToCp1252("ÀVIA "));
         EXPECT_FALSE(std::filesystem::exists(path)) << "written on every word";
         user.learnLastWord(utf8ToCp1252("ÀVIA "));
-        EXPECT_TRUE(std::filesystem::exists(path));
+        ASSERT_TRUE(std::filesystem::exists(path));
+        using std::filesystem::perms;
+        EXPECT_EQ(std::filesystem::status(path).permissions() & perms::all, perms::owner_read | perms::owner_write)
+            << "others can read what the user writes";
         user.learnLastWord(utf8ToCp1252("L'ÀVIA "));
         written = user.weight(utf8ToCp1252("àvia"));
         EXPECT_GT(written, UserModel::SaveEvery);
