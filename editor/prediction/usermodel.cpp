@@ -195,7 +195,9 @@ bool UserModel::save()
             break;
         done += static_cast<std::size_t>(n);
     }
-    const bool written = done == data.size() && ::fsync(fd) == 0;
+    // No fsync: this runs between two keys, and a sync can stall for a long
+    // time; the rename still never leaves a half-written model behind.
+    const bool written = done == data.size();
     ::close(fd);
     if (!written || std::rename(temporary.c_str(), path_.c_str()) != 0) {
         std::remove(temporary.c_str());
