@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace brunzit::prediction {
 
@@ -166,18 +165,37 @@ bool UserModel::save()
 {
     if (path_.empty() || unsaved_ == 0)
         return true;
-    std::ostringstream out;
-    out << Header << "\nclock\t" << clock_ << '\n';
-    out.precision(6);
+    std::string data;
+    data.reserve(64 * (words_.size() + 1));
+    auto number = [&](auto value) {
+        char buffer[32];
+        const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+        data.append(buffer, error == std::errc() ? end : buffer);
+    };
+    auto line = [&](std::string_view kind, std::initializer_list<std::string_view> words, const Stat& s) {
+        data.append(kind);
+        for (std::string_view w : words) {
+            data += '\t';
+            data += cp1252ToUtf8(w);
+        }
+        data += '\t';
+        number(s.weight);
+        data += '\t';
+        number(s.stamp);
+        data += '\n';
+    };
+    data.append(Header);
+    data += "\nclock\t";
+    number(clock_);
+    data += '\n';
     // What has faded to nothing is left out, so the file does not grow forever.
     for (const auto& [word, s] : words_)
         if (present(s) >= Faded)
-            out << "w\t" << cp1252ToUtf8(word) << '\t' << s.weight << '\t' << s.stamp << '\n';
+            line("w", {word}, s);
     for (const auto& [first, table] : pairs_)
         for (const auto& [second, s] : table)
             if (present(s) >= Faded)
-                out << "p\t" << cp1252ToUtf8(first) << '\t' << cp1252ToUtf8(second) << '\t' << s.weight << '\t' << s.stamp << '\n';
-    const std::string data = std::move(out).str();
+                line("p", {first, second}, s);
 
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
