@@ -228,6 +228,21 @@ Entries fontEntries(const char* section, const FontChoice& font, int pixelsPerIn
 
 }  // namespace
 
+// The first-run file's six options, then the keys added after it: those are
+// written once they differ from their default or are in the file already, so
+// that a first run still writes only the six.
+std::vector<ProfileFile::Entry> SettingsFile::OptionEntries(const EditorOptions& options) const {
+    Entries entries = optionEntries(options);
+    const EditorOptions defaults;
+    const auto later = [&](const char* key, bool value, bool defaultValue) {
+        if (value != defaultValue || file_.read(SettingsSection, key, Absent, SettingsValueBuffer) != Absent)
+            entries.push_back({SettingsSection, key, word(value)});
+    };
+    later(TallarLaVeu, options.cutSpeech, defaults.cutSpeech);
+    later(TeclesAmbElClic, options.clickControl, defaults.clickControl);
+    return entries;
+}
+
 // The writes are queued: the interface never waits for another process that
 // holds the file, and reads see the values at once.
 void SettingsFile::Write(std::vector<ProfileFile::Entry> entries) const {
@@ -237,17 +252,7 @@ void SettingsFile::Write(std::vector<ProfileFile::Entry> entries) const {
 }
 
 void SettingsFile::WriteOptions(const EditorOptions& options) const {
-    Entries entries = optionEntries(options);
-    // Keys later than the first-run file: written once they differ from
-    // their default, so that a first run still writes only the six above.
-    const EditorOptions defaults;
-    const auto later = [&](const char* key, bool value, bool defaultValue) {
-        if (value != defaultValue || file_.read(SettingsSection, key, Absent, SettingsValueBuffer) != Absent)
-            entries.push_back({SettingsSection, key, word(value)});
-    };
-    later(TallarLaVeu, options.cutSpeech, defaults.cutSpeech);
-    later(TeclesAmbElClic, options.clickControl, defaults.clickControl);
-    Write(std::move(entries));
+    Write(OptionEntries(options));
 }
 
 void SettingsFile::WriteFont(const char* section, const FontChoice& font) const {
@@ -256,7 +261,7 @@ void SettingsFile::WriteFont(const char* section, const FontChoice& font) const 
 
 void SettingsFile::Save(const EditorOptions& options, const FontChoice& fontLletra,
                         const FontChoice& fontEditor) const {
-    Entries entries = optionEntries(options);
+    Entries entries = OptionEntries(options);
     const Entries letter = fontEntries(FontLletraSection, fontLletra, pixelsPerInch_);
     const Entries editor = fontEntries(FontEditorSection, fontEditor, pixelsPerInch_);
     entries.insert(entries.end(), letter.begin(), letter.end());

@@ -74,6 +74,7 @@ public:
 
 private:
     void Write(std::vector<ProfileFile::Entry> entries) const;
+    std::vector<ProfileFile::Entry> OptionEntries(const EditorOptions& options) const;
 
     ProfileFile file_;
     int pixelsPerInch_;
