@@ -17,19 +17,20 @@
 // argument registers stay as they came unless the plan makes calls, and
 // then the frame keeps them.
 
-#include "calc/stages.h"
+#include "calc/compiledplan.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <span>
 #include <math.h>
 
-#if defined(__x86_64__) && defined(__linux__)
+#if defined(BRUNZIT_COMPILED_PLAN)
 #include <sys/mman.h>
-#define BRUNZIT_COMPILED_PLAN 1
 #endif
 
 namespace brunzit {
@@ -195,6 +196,7 @@ class PlanCompiler {
     survey();
     emitConstants();
     const std::size_t entry = out_.size();
+    for (unsigned char b : EntryMarker) out_.bytes({b});
     if (frameSize_ > 0) {
       out_.bytes({0x48, 0x81, 0xEC});  // sub rsp, frame
       out_.u32(static_cast<std::uint32_t>(frameSize_));
@@ -1052,21 +1054,30 @@ class PlanCompiler {
 
 }  // namespace
 
+// Once the system has refused executable memory it is asked no more, and no
+// code is generated: the plans run as they are for the rest of the process.
+std::atomic<bool> executableMemoryRefused{false};
+
 CompiledPlan::~CompiledPlan() {
   if (code_ != nullptr) munmap(code_, CodeCapacity);
 }
 
+bool CompiledPlan::Refused() { return executableMemoryRefused.load(std::memory_order_relaxed); }
+
 bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
   entry_ = nullptr;
-  if (!plan.Ready) return false;
+  if (!plan.Ready || Refused()) return false;
+  // Never writable and executable at once. A new buffer is made executable
+  // before any code is generated: a refusal then costs no generating.
   if (code_ == nullptr) {
-    void* memory = mmap(nullptr, CodeCapacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return false;
+    void* memory = mmap(nullptr, CodeCapacity, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+      if (errno == EACCES || errno == EPERM) executableMemoryRefused.store(true, std::memory_order_relaxed);
+      return false;
+    }
     code_ = static_cast<unsigned char*>(memory);
-  } else if (mprotect(code_, CodeCapacity, PROT_READ | PROT_WRITE) != 0) {
-    return false;
   }
-  // Never writable and executable at once.
+  if (mprotect(code_, CodeCapacity, PROT_READ | PROT_WRITE) != 0) return false;
   // Two bodies first; one where two do not fit.
   std::size_t entry = 0;
   for (const bool windowed : {true, false}) {
@@ -1074,7 +1085,11 @@ bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
     entry = compiler.compile();
     if (entry != 0) break;
   }
-  if (mprotect(code_, CodeCapacity, PROT_READ | PROT_EXEC) != 0 || entry == 0) return false;
+  if (mprotect(code_, CodeCapacity, PROT_READ | PROT_EXEC) != 0) {
+    executableMemoryRefused.store(true, std::memory_order_relaxed);
+    return false;
+  }
+  if (entry == 0) return false;
   entry_ = reinterpret_cast<Calculation>(code_ + entry);
   return true;
 }
@@ -1083,9 +1098,9 @@ bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
 
 CompiledPlan::~CompiledPlan() = default;
 
-bool CompiledPlan::Compile(const EvaluationPlan&, Calculation) {
-  return false;
-}
+bool CompiledPlan::Refused() { return false; }
+
+bool CompiledPlan::Compile(const EvaluationPlan&, Calculation) { return false; }
 
 #endif
 

@@ -11,6 +11,7 @@
 // of the Real6 range, and every error, send the evaluation to the
 // reference, which decides the exact answer and error code.
 
+#include "calc/compiledplan.h"
 #include "calc/stages.h"
 
 #include <bit>
@@ -39,8 +40,6 @@ struct SymbolList {
   int count = 0;
   Symbol items[SlotCapacity];
 };
-
-SymbolList symbols;
 
 void removeSymbols(SymbolList& list, int at, int n) {
   std::memmove(&list.items[at], &list.items[at + n], sizeof(Symbol) * (list.count - at - n));
@@ -345,6 +344,7 @@ bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
   plan.UsedVariables = 0;
   plan.StepCount = 0;
   int nextRegister = 5;
+  SymbolList symbols;  // on the stack: calculators on other threads build plans too
   symbols.count = list.Count;
   bool plainConstants = true;
   for (int i = 0; i < list.Count; ++i) {

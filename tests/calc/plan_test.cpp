@@ -2,6 +2,7 @@
 // independent rounding, on many generated expressions and values.
 
 #include "calc/dcalculs.h"
+#include "calc/compiledplan.h"
 #include "calc/stages.h"
 #include "tests/calc/calc_test_support.h"
 
@@ -128,7 +129,7 @@ TEST(CompiledPlan, AgreesWithThePlanAndFallsBackExactlyWhereItDoes) {
     analitzar(text, error, flag);
     if (error != AnalysisOk || !BuildPlan(CurrentOperationList(), plan)) continue;
     if (!compiled.Compile(plan, &referenceFallback)) {
-#if defined(__x86_64__) && defined(__linux__)
+#if defined(BRUNZIT_COMPILED_PLAN)
       FAIL() << "not compiled: " << text;
 #else
       GTEST_SKIP() << "no compiled plans on this system";
@@ -303,7 +304,7 @@ TEST(CompiledPlan, LargestPlansCompile) {
     analitzar(text, error, flag);
     ASSERT_EQ(error, AnalysisOk) << text;
     ASSERT_TRUE(BuildPlan(CurrentOperationList(), plan)) << text;
-#if defined(__x86_64__) && defined(__linux__)
+#if defined(BRUNZIT_COMPILED_PLAN)
     ASSERT_TRUE(compiled.Compile(plan, &referenceFallback)) << text;
 #else
     if (!compiled.Compile(plan, &referenceFallback)) GTEST_SKIP() << "no compiled plans on this system";
