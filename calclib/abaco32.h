@@ -175,8 +175,8 @@ ABACO32_API float ABACO32_CALL CalcularCurrency(const char* expression, int32_t*
  * evaluation keeps. */
 typedef struct Abaco32Calculator Abaco32Calculator;
 
-/* A new calculator holding no analysis (evaluating it gives error 5); null
- * when memory runs out. */
+/* A new calculator; like the process's own before its first analitzar, it
+ * evaluates to 0 until it analyses something. Null when memory runs out. */
 ABACO32_API Abaco32Calculator* Abaco32New(void);
 
 /* Frees a calculator; null is ignored. */

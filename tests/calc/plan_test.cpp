@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <random>
 #include <string>
@@ -309,6 +311,7 @@ TEST(CompiledPlan, LargestPlansCompile) {
 #else
     if (!compiled.Compile(plan, &referenceFallback)) GTEST_SKIP() << "no compiled plans on this system";
 #endif
+    ASSERT_EQ(std::memcmp(reinterpret_cast<const void*>(compiled.Entry()), EntryMarker, sizeof EntryMarker), 0);
     for (const long double x : {0.5L, 3.0L, -7.25L, 1e10L}) {
       const Real6 v[5] = {Real6(x), Real6(1.5L), Real6(-2.0L), Real6(), Real6()};
       Real6 result, reference;
