@@ -202,8 +202,8 @@ int main(int argc, char** argv) {
   if (!load(paths[0], "exports", libraries[0])) return 2;
   if (paths.size() > 1 && !load(paths[1], "no code", libraries[1])) return 2;
 
-  const int rounds = shortRun ? 1 : 7;
-  const long budget = shortRun ? 200000 : 2000000;  // evaluations per engine, row and N in a round
+  const int rounds = shortRun ? 1 : 5;
+  const long budget = shortRun ? 100000 : 1000000;  // evaluations per engine, row and N in a round
   const long counts[] = {1, 3, 10, 100, 1000, 10000, 100000};
 
   std::printf("machine: %s\n", machineLine().c_str());
