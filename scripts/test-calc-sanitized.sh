@@ -24,9 +24,11 @@ engine=()
 for source in "$root"/calc/*.cpp; do
   [ "$(basename "$source")" = abaco.cpp ] || engine+=("$source")
 done
+gcc -std=gnu17 -O1 -g -fsanitize=thread -fPIC -fvisibility=hidden -c -o "$tsan/trigonometry.o" \
+  "$root/calclib/trigonometry.c"
 g++ -std=c++20 -O1 -g -fsanitize=thread -fPIC -shared -fvisibility=hidden -I"$root" -DBRUNZIT_COMPILED_PLAN=1 \
   -o "$tsan/libAbaco32.so" "$root/calclib/abaco32.cpp" "${engine[@]}" "$root/platform/cp1252.cpp" \
-  -x c "$root/calclib/trigonometry.c" -Wl,--version-script="$root/calclib/abaco32.map"
+  "$tsan/trigonometry.o" -Wl,--version-script="$root/calclib/abaco32.map"
 gcc -std=c11 -O1 -g -fsanitize=thread -I"$root" -o "$tsan/abaco32_threads" "$root/tests/calclib/abaco32_threads.c" \
   -L"$tsan" -lAbaco32 -Wl,-rpath,"$tsan" -lm -lpthread
 export TSAN_OPTIONS=halt_on_error=1
