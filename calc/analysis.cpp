@@ -2,9 +2,11 @@
 // OperationList, and checked slot by slot. A leading "-" after "(" becomes
 // the number -1 followed by "*", so it binds like a multiplication: -2^2 = -4.
 //
-// The engine's state lives here: one OperationList per process, the plan
-// built from it, and whether the last analysis succeeded.
+// A calculator's state lives here: its OperationList, the plan built from
+// it, and whether the last analysis succeeded; and the process-wide
+// calculator of analitzar and Calcular.
 
+#include "calc/compiledplan.h"
 #include "calc/stages.h"
 
 #include <cstring>
@@ -54,24 +56,47 @@ std::string_view nameAt(const OperationList& list, int slot) {
 
 bool isOperatorName(std::string_view n) { return n.size() == 1 && isOperator(n[0]); }
 
-void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
-                          Real6& result, std::int32_t& error);
+}  // namespace
 
-struct EngineState {
+// Everything one analysis keeps for its evaluations.
+struct Calculator::State {
   OperationList list;
   bool listReady = true;  // an empty list evaluates to 0 before any analysis
   PreparedText prepared;
   EvaluationPlan plan;
   CompiledPlan compiled;
-  int plannedRuns = 0;  // since the last analysis
-  // What CalcularXYZUV runs: the compiled plan once there is one.
-  Calculation calculation = &calculateWithoutCode;
+  long plannedRuns = 0;  // since the last analysis
+  // What Evaluate runs: the compiled plan once there is one.
+  Calculation calculation = nullptr;
+
+  void analyse(const std::string& text, std::int32_t& error, std::int32_t& flag);
+  bool runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, double& value);
+  void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                            Real6& result, std::int32_t& error);
 };
 
-// A plan is compiled on its third run: compiling costs more than one
-// evaluation, and a line calculated once is evaluated once.
-constexpr int RunsBeforeCompiling = 2;
-EngineState engine;
+namespace {
+
+// Compiling a plan costs from about 6 us (X^2+1) to about 100 us (200
+// slots), two mprotect calls included, which take 30 us more while another
+// thread of the process is busy; an evaluation without code costs from about
+// 30 ns to 2 us, through the library's exports, and both grow with the plan's
+// length. A plan is compiled only once it has run this many times: by then
+// its evaluations have taken more than 20 times the compile, so compiling
+// never makes an analysis more than 5 % slower, and from there on each
+// compiled evaluation saves a third or more of its time.
+constexpr long RunsBeforeCompiling = 16384;
+
+// The state whose compiled code is running on this thread: compiled code
+// hands the rare cases back, with the arguments it was called with, to a
+// plain function. Initial-exec: one instruction to reach, and eight bytes
+// of static TLS are always to be had.
+[[gnu::tls_model("initial-exec")]] thread_local Calculator::State* running = nullptr;
+
+void calculateRunning(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                      Real6& result, std::int32_t& error) {
+  running->calculateWithoutCode(x, y, z, u, v, result, error);
+}
 
 }  // namespace
 
@@ -196,75 +221,106 @@ std::int32_t CheckSlots(OperationList& list) {
   return AnalysisOk;
 }
 
-const OperationList& CurrentOperationList() { return engine.list; }
-
-void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag) {
+void Calculator::State::analyse(const std::string& text, std::int32_t& error, std::int32_t& flag) {
   // Slots beyond the last list's count are still clear.
-  for (int i = 0; i < engine.list.Count; ++i) engine.list.Slots[i] = OperationSlot{};
-  engine.list.Count = 0;
-  engine.listReady = false;
-  engine.plan.Ready = false;
-  engine.compiled.Clear();
-  engine.calculation = &calculateWithoutCode;
-  engine.plannedRuns = 0;
+  for (int i = 0; i < list.Count; ++i) list.Slots[i] = OperationSlot{};
+  list.Count = 0;
+  listReady = false;
+  plan.Ready = false;
+  compiled.Clear();
+  calculation = nullptr;
+  plannedRuns = 0;
   flag = 1;
-  if (!PrepareExpression(text, error, flag, engine.prepared)) return;
-  const std::string_view prepared = engine.prepared.view();
-  if ((error = CheckCharacters(prepared)) != AnalysisOk) return;
-  if ((error = Tokenise(prepared, engine.list)) != AnalysisOk) return;
-  if ((error = CheckSlots(engine.list)) != AnalysisOk) return;
-  engine.listReady = true;
-  BuildPlan(engine.list, engine.plan);
+  if (!PrepareExpression(text, error, flag, prepared)) return;
+  const std::string_view cleaned = prepared.view();
+  if ((error = CheckCharacters(cleaned)) != AnalysisOk) return;
+  if ((error = Tokenise(cleaned, list)) != AnalysisOk) return;
+  if ((error = CheckSlots(list)) != AnalysisOk) return;
+  listReady = true;
+  BuildPlan(list, plan);
 }
 
-namespace {
-
-bool runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, double& value) {
-  // Compiling is tried once per analysis: a plan that cannot be compiled
-  // runs as it is from then on.
-  if (engine.plannedRuns <= RunsBeforeCompiling && ++engine.plannedRuns > RunsBeforeCompiling &&
-      engine.compiled.Compile(engine.plan, &calculateWithoutCode)) {
-    engine.calculation = engine.compiled.Entry();
+bool Calculator::State::runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                                double& value) {
+  // Compiling is tried once per analysis, once the plan has run often enough
+  // to repay it: a plan that cannot be compiled runs as it is from then on.
+  if (plannedRuns <= RunsBeforeCompiling && ++plannedRuns > RunsBeforeCompiling &&
+      compiled.Compile(plan, &calculateRunning)) {
+    calculation = compiled.Entry();
   }
-  const unsigned used = engine.plan.UsedVariables;
+  const unsigned used = plan.UsedVariables;
   double values[5];
   if (used & 1) values[0] = Real6ToDouble(x);
   if (used & 2) values[1] = Real6ToDouble(y);
   if (used & 4) values[2] = Real6ToDouble(z);
   if (used & 8) values[3] = Real6ToDouble(u);
   if (used & 16) values[4] = Real6ToDouble(v);
-  return RunPlan(engine.plan, values, value);
+  return RunPlan(plan, values, value);
 }
 
 // Also where compiled code goes when a value leaves the plain range: it then
 // runs the plan once more (cheap beside the reference) before the reference.
-void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
-                          Real6& result, std::int32_t& error) {
+void Calculator::State::calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u,
+                                             const Real6& v, Real6& result, std::int32_t& error) {
   // A ready plan comes from a successful analysis of a list that is not empty.
   double value = 0;
-  if (engine.plan.Ready && runPlan(x, y, z, u, v, value)) {
+  if (plan.Ready && runPlan(x, y, z, u, v, value)) {
     error = EvaluationOk;
     result = DoubleToReal6(value);
     return;
   }
-  if (!engine.listReady) {
+  if (!listReady) {
     error = EvaluationListNotReady;
     return;
   }
   error = EvaluationOk;
-  if (engine.list.Count == 0) {
+  if (list.Count == 0) {
     result = Real6();
     return;
   }
   const VariableValues values{{x, y, z, u, v}};
-  EvaluateList(engine.list, values, result, error);
+  EvaluateList(list, values, result, error);
 }
+
+Calculator::Calculator() : state_(new State) {}
+Calculator::~Calculator() = default;
+
+void Calculator::Analyse(const std::string& text, std::int32_t& error, std::int32_t& flag) {
+  state_->analyse(text, error, flag);
+}
+
+void Calculator::Evaluate(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                          Real6& result, std::int32_t& error) {
+  State& state = *state_;
+  if (state.calculation == nullptr) {
+    state.calculateWithoutCode(x, y, z, u, v, result, error);
+    return;
+  }
+  Calculator::State* const outer = running;
+  running = &state;
+  state.calculation(x, y, z, u, v, result, error);
+  running = outer;
+}
+
+const OperationList& Calculator::List() const { return state_->list; }
+
+namespace {
+
+// The one calculator of analitzar, Calcular and the rest.
+Calculator processWide;
+Calculator& processCalculator() { return processWide; }
 
 }  // namespace
 
+const OperationList& CurrentOperationList() { return processCalculator().List(); }
+
+void analitzar(const std::string& text, std::int32_t& error, std::int32_t& flag) {
+  processCalculator().Analyse(text, error, flag);
+}
+
 void CalcularXYZUV(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, Real6& result,
                    std::int32_t& error) {
-  engine.calculation(x, y, z, u, v, result, error);
+  processCalculator().Evaluate(x, y, z, u, v, result, error);
 }
 
 void Calcular(const Real6& x, Real6& result, std::int32_t& error) {

@@ -16,20 +16,31 @@
 // stack frame. The other SSE registers, rax, r10 and r11 are scratch; the
 // argument registers stay as they came unless the plan makes calls, and
 // then the frame keeps them.
+//
+// The entry: endbr64, then "sub rsp, frame" where the plan needs a frame.
+// The frame, from rsp up (FrameSlot below): the flag the called entries
+// set, a library function's argument and its radians, the six argument
+// registers, the five variables, then the results read again later, 8
+// bytes each. Its size keeps rsp 16-byte aligned at every call. Two bodies
+// may follow the entry: one for variables inside a window of magnitudes
+// (fewer range checks, planranges.h) and one checking every step.
 
-#include "calc/stages.h"
+#include "calc/compiledplan.h"
+#include "calc/planranges.h"
+#include "calc/planrounding.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <span>
 #include <math.h>
 
-#if defined(__x86_64__) && defined(__linux__)
+#if defined(BRUNZIT_COMPILED_PLAN)
 #include <sys/mman.h>
-#define BRUNZIT_COMPILED_PLAN 1
 #endif
 
 namespace brunzit {
@@ -44,8 +55,8 @@ constexpr int NoRegister = -1;
 
 // The constants the code reads, 16 bytes each (SSE reads 16), then the
 // plan's own constants, 8 bytes each.
-constexpr std::uint64_t RoundingIncrement = 0x1000;
-constexpr std::uint64_t RoundingMask = ~std::uint64_t(0x1FFF);
+constexpr std::uint64_t RoundingIncrement = RoundingHalf;
+constexpr std::uint64_t RoundingMask = ~DroppedBits;
 constexpr std::uint64_t SignMask = ~(std::uint64_t(1) << 63);
 constexpr std::uint64_t KeepSignAndFraction = ~(std::uint64_t(0x7FF) << 52);
 enum ConstantSlot : std::size_t {
@@ -67,13 +78,12 @@ enum ConstantSlot : std::size_t {
 enum FrameSlot : std::int32_t { FlagAt = 0, ArgumentAt = 8, RadiansAt = 16, SavedAt = 24, VariablesAt = 72, StoredAt = 112 };
 constexpr std::int32_t TieFrameSize = 120;  // 8 more than a multiple of 16: calls see an aligned stack
 
-// Plain values: 0, or exponent in [1023 - 126, 1023 + 62] (see plan.cpp).
-constexpr std::int32_t LowestPlainExponent = 1023 - 126;
-constexpr std::int32_t PlainExponentSpan = 62 + 126;
+// The plain range's exponents (planrounding.h) as the code compares them.
+constexpr std::int32_t LowestExponent = LowestPlainExponent;
+constexpr std::int32_t PlainExponentSpan = HighestPlainExponent - LowestPlainExponent;
 // The same range for a Real6's exponent byte (bias 129 against 1023).
 constexpr std::int32_t Real6ExponentOffset = 1023 - 129;
-// |b| above this as a divisor: bits of 1.000001e-19 shifted left by one.
-constexpr double SafeDivisor = 1.000001e-19;
+// |b| above SafeDivisor: its bits shifted left by one.
 const std::uint64_t SafeDivisorBits = std::bit_cast<std::uint64_t>(SafeDivisor) << 1;
 
 enum Gpr : unsigned { Rax = 0, Rcx = 1, Rdx = 2, Rsp = 4, Rsi = 6, Rdi = 7, R8 = 8, R9 = 9, R10 = 10, R11 = 11 };
@@ -195,6 +205,7 @@ class PlanCompiler {
     survey();
     emitConstants();
     const std::size_t entry = out_.size();
+    for (unsigned char b : EntryMarker) out_.bytes({b});
     if (frameSize_ > 0) {
       out_.bytes({0x48, 0x81, 0xEC});  // sub rsp, frame
       out_.u32(static_cast<std::uint32_t>(frameSize_));
@@ -234,116 +245,15 @@ class PlanCompiler {
     writeResult();
   }
 
-  // ---- Ranges ----
-  // A value is 0 (where `zero`) or 2^lo <= |v| < 2^hi. Every value is a
-  // Real6 value, a multiple of its exponent's 2^-39, so a sum or difference
-  // that is not 0 is at least 2^(min lo - 39). Rounding may reach 2^hi.
-  struct Range {
-    int lo;
-    int hi;
-    bool zero;
-  };
-  static constexpr int ZeroOnly = 100000;
-  static bool insidePlain(const Range& r) { return r.lo >= -126 && r.hi <= 63; }
-  static int exponentOf(double v) {
-    int e = 0;
-    std::frexp(std::fabs(v), &e);
-    return e - 1;  // 2^(e-1) <= |v| < 2^e
-  }
-
-  Range rangeOf(int reg, int window, const Range* ranges) const {
-    if (reg < 5) return Range{-window, window, true};
-    if (isConstant(reg)) {
-      const double v = plan_.Registers[reg];
-      if (v == 0) return Range{ZeroOnly, -ZeroOnly, true};
-      const int e = exponentOf(v);
-      return Range{e, e + 1, false};
-    }
-    return ranges[reg];
-  }
-
-  // Marks the checks a window of 2^window lets the windowed body leave out,
-  // and counts them.
-  int rangePass(int window, bool* skipRange, bool* skipDivisor) {
-    Range* const ranges = ranges_;
-    int skipped = 0;
-    for (int i = 0; i < plan_.StepCount; ++i) {
-      const PlanStep& s = plan_.Steps[i];
-      const Range a = rangeOf(s.Left, window, ranges);
-      const Range b = s.Op == PlanOp::Function ? a : rangeOf(s.Right, window, ranges);
-      Range r{-126, 63, true};
-      bool checked = false;
-      skipRange[i] = skipDivisor[i] = false;
-      switch (s.Op) {
-        case PlanOp::Multiply:
-          if (powerOfTwo(s.Left) || powerOfTwo(s.Right)) {
-            const Range& other = powerOfTwo(s.Left) ? b : a;
-            const int e = exponentOf(plan_.Registers[powerOfTwo(s.Left) ? s.Left : s.Right]);
-            r = Range{other.lo + e, other.hi + e, other.zero};
-          } else {
-            r = Range{a.lo + b.lo, a.hi + b.hi + 1, a.zero || b.zero};
-          }
-          checked = true;
-          break;
-        case PlanOp::Divide:
-          if (powerOfTwo(s.Right)) {
-            const int e = exponentOf(plan_.Registers[s.Right]);
-            r = Range{a.lo - e, a.hi - e, a.zero};
-          } else {
-            r = Range{a.lo - b.hi, a.hi - b.lo + 1, a.zero};
-            if (!b.zero && b.lo >= -63) {  // 2^-63 is above every divisor bound
-              skipDivisor[i] = true;
-              ++skipped;
-            }
-          }
-          checked = true;
-          break;
-        case PlanOp::Add:
-        case PlanOp::Subtract:
-          r = Range{std::min(a.lo, b.lo) - 39, std::max(a.hi, b.hi) + 2, true};
-          checked = true;
-          break;
-        case PlanOp::Function:
-          switch (s.Function) {
-            case FunctionId::ABS: r = a; break;
-            // The library's sine and cosine of a double stay above 2^-62
-            // away from 0; the arctangent is below pi/2.
-            case FunctionId::SIN: r = Range{std::min(a.lo - 1, -63), 1, a.zero}; break;
-            case FunctionId::COS: r = Range{-63, 1, false}; break;
-            case FunctionId::ATA: r = Range{std::min(a.lo - 1, -1), 1, a.zero}; break;
-            case FunctionId::SIG:
-            case FunctionId::COG: r = Range{-126, 1, true}; break;
-            default: break;
-          }
-          break;
-        default: break;
-      }
-      if (checked) {
-        if (insidePlain(r)) {
-          skipRange[i] = true;
-          ++skipped;
-        } else {
-          r = Range{std::max(r.lo, -126), std::min(r.hi, 63), r.zero};
-        }
-      }
-      ranges[s.Target] = r;
-    }
-    return skipped;
-  }
-
-  // The widest window that leaves out the most checks, if any.
+  // The widest window of the variables' magnitudes that leaves out the most
+  // checks (planranges.h), if any.
   void chooseWindow() {
-    bool skipRange[SlotCapacity];
-    bool skipDivisor[SlotCapacity];
-    int best = 0;
-    for (int window = 62; window >= 4; --window) {
-      const int skipped = rangePass(window, skipRange, skipDivisor);
-      if (skipped > best) {
-        best = skipped;
-        window_ = window;
-      }
-    }
-    if (window_ > 0) rangePass(window_, skipRange_, skipDivisor_);
+    PlanWindow chosen;
+    ChoosePlanWindow(plan_, chosen);
+    window_ = chosen.Window;
+    if (window_ == 0) return;
+    std::memcpy(skipRange_, chosen.SkipRange, sizeof skipRange_);
+    std::memcpy(skipDivisor_, chosen.SkipDivisor, sizeof skipDivisor_);
   }
 
   bool skips(const PlanStep& s, const bool* flags) const { return windowed_ && flags[&s - plan_.Steps]; }
@@ -487,10 +397,10 @@ class PlanCompiler {
     out_.op(0, false, {0x81}, 0, R10);                        // add r10d: the double's exponent
     out_.u32(Real6ExponentOffset);
     out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, lowest
-    out_.u32(LowestPlainExponent);
+    out_.u32(LowestExponent);
     const std::size_t low = out_.jump({0x0F, 0x82});  // jb: zero or too small
     out_.op(0, false, {0x81}, 7, R10);               // cmp r10d, highest
-    out_.u32(LowestPlainExponent + PlainExponentSpan);
+    out_.u32(LowestExponent + PlainExponentSpan);
     oddJump(out_.jump({0x0F, 0x87}));  // ja
     if (windowed_) {
       // Outside the window: the checked body. (A zero comes back from its
@@ -581,7 +491,7 @@ class PlanCompiler {
     out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
     out_.bytes({0x48, 0xC1, 0xE8, 53});    // shr rax, 53
     out_.bytes({0x2D});                    // sub eax, lowest
-    out_.u32(LowestPlainExponent);
+    out_.u32(LowestExponent);
     out_.bytes({0x3D});  // cmp eax, span
     out_.u32(PlainExponentSpan);
     const std::size_t from = out_.jump({0x0F, 0x87});  // ja
@@ -590,7 +500,7 @@ class PlanCompiler {
 
   void addIncrementToR10() {
     out_.bytes({0x49, 0x81, 0xC2});  // add r10, 0x1000
-    out_.u32(0x1000);
+    out_.u32(RoundingHalf);
   }
 
   // The result in xmm becomes the previous result, stored if read later.
@@ -638,7 +548,7 @@ class PlanCompiler {
     if (!skips(s, skipRange_)) {
       out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);  // movq rax, work
       out_.bytes({0x4C, 0x8D, 0x90});               // lea r10, [rax + 0x1000]
-      out_.u32(0x1000);
+      out_.u32(RoundingHalf);
       checkRange();
     }
     finish(s, work);
@@ -660,9 +570,9 @@ class PlanCompiler {
       out_.op(0x66, {0x0F, 0xDB}, work, MaskAt);       // pand work, mask
     }
     out_.bytes({0x4C, 0x8D, 0x90});  // lea r10, [rax + 0x1000]
-    out_.u32(0x1000);
+    out_.u32(RoundingHalf);
     out_.bytes({0x41, 0xF7, 0xC2});  // test r10d, 0x1FFF: the low bits were exactly 0x1000
-    out_.u32(0x1FFF);
+    out_.u32(DroppedBits);
     const std::size_t tie = out_.jump({0x0F, 0x84});  // je
     addStub(Stub::Tie, tie, out_.size(), &s);         // the tie's value joins at the range check
     if (!skips(s, skipRange_)) {
@@ -743,9 +653,9 @@ class PlanCompiler {
     // Near a midpoint between two Real6 values the plan's own function decides.
     out_.bytes({0x44, 0x8D, 0x90});  // lea r10d, [rax - (0x1000 - margin)]
     const unsigned margin = PlanFunctionMarginFor(s.Function);
-    out_.u32(static_cast<std::uint32_t>(-(0x1000 - static_cast<std::int32_t>(margin))));
+    out_.u32(static_cast<std::uint32_t>(-(static_cast<std::int32_t>(RoundingHalf) - static_cast<std::int32_t>(margin))));
     out_.bytes({0x41, 0x81, 0xE2});  // and r10d, 0x1FFF
-    out_.u32(0x1FFF);
+    out_.u32(DroppedBits);
     out_.bytes({0x41, 0x83, 0xFA, 2 * margin});  // cmp r10d, 2 * margin
     addStub(Stub::Exact, out_.jump({0x0F, 0x86}), 0, &s);   // jbe
     const int exact = stubCount_ - 1;
@@ -758,7 +668,7 @@ class PlanCompiler {
                              s.Function == FunctionId::ATA;
     if (!plainResult) {
       out_.bytes({0x4C, 0x8D, 0x90});  // lea r10, [rax + 0x1000]
-      out_.u32(0x1000);
+      out_.u32(RoundingHalf);
     }
     stubs_[exact].back = static_cast<std::uint32_t>(out_.size());
     if (sensitive >= 0) stubs_[sensitive].back = static_cast<std::uint32_t>(out_.size());
@@ -1008,13 +918,13 @@ class PlanCompiler {
     out_.op(0, true, {0xC1}, 5, R10);          // shr r10, 1: bit 13 to bit 12
     out_.bytes({1});
     out_.op(0, false, {0x81}, 4, R10);  // and r10d, 0x1000
-    out_.u32(0x1000);
+    out_.u32(RoundingHalf);
     out_.op(0, true, {0x01}, R10, Rax);  // add rax, r10: up when odd
     out_.bytes({0x48, 0x25});           // and rax, -0x2000
     out_.u32(0xFFFFE000);
     out_.op(0x66, true, {0x0F, 0x6E}, work, Rax);  // movq work, rax
     out_.bytes({0x4C, 0x8D, 0x90});                // lea r10, [rax + 0x1000]
-    out_.u32(0x1000);
+    out_.u32(RoundingHalf);
     return true;
   }
 
@@ -1029,7 +939,6 @@ class PlanCompiler {
   bool answerChecked_ = false;  // by its own range check
   bool windowed_ = false;       // emitting the windowed body
   int window_ = 0;              // its variables' window, 0 for none
-  Range ranges_[PlanRegisterCapacity];
   bool skipRange_[SlotCapacity];
   bool skipDivisor_[SlotCapacity];
   std::size_t outsideWindow_[5];
@@ -1052,21 +961,30 @@ class PlanCompiler {
 
 }  // namespace
 
+// Once the system has refused executable memory it is asked no more, and no
+// code is generated: the plans run as they are for the rest of the process.
+std::atomic<bool> executableMemoryRefused{false};
+
 CompiledPlan::~CompiledPlan() {
   if (code_ != nullptr) munmap(code_, CodeCapacity);
 }
 
+bool CompiledPlan::Refused() { return executableMemoryRefused.load(std::memory_order_relaxed); }
+
 bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
   entry_ = nullptr;
-  if (!plan.Ready) return false;
+  if (!plan.Ready || Refused()) return false;
+  // Never writable and executable at once. A new buffer is made executable
+  // before any code is generated: a refusal then costs no generating.
   if (code_ == nullptr) {
-    void* memory = mmap(nullptr, CodeCapacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return false;
+    void* memory = mmap(nullptr, CodeCapacity, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+      if (errno == EACCES || errno == EPERM) executableMemoryRefused.store(true, std::memory_order_relaxed);
+      return false;
+    }
     code_ = static_cast<unsigned char*>(memory);
-  } else if (mprotect(code_, CodeCapacity, PROT_READ | PROT_WRITE) != 0) {
-    return false;
   }
-  // Never writable and executable at once.
+  if (mprotect(code_, CodeCapacity, PROT_READ | PROT_WRITE) != 0) return false;
   // Two bodies first; one where two do not fit.
   std::size_t entry = 0;
   for (const bool windowed : {true, false}) {
@@ -1074,7 +992,11 @@ bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
     entry = compiler.compile();
     if (entry != 0) break;
   }
-  if (mprotect(code_, CodeCapacity, PROT_READ | PROT_EXEC) != 0 || entry == 0) return false;
+  if (mprotect(code_, CodeCapacity, PROT_READ | PROT_EXEC) != 0) {
+    executableMemoryRefused.store(true, std::memory_order_relaxed);
+    return false;
+  }
+  if (entry == 0) return false;
   entry_ = reinterpret_cast<Calculation>(code_ + entry);
   return true;
 }
@@ -1083,9 +1005,9 @@ bool CompiledPlan::Compile(const EvaluationPlan& plan, Calculation fallBack) {
 
 CompiledPlan::~CompiledPlan() = default;
 
-bool CompiledPlan::Compile(const EvaluationPlan&, Calculation) {
-  return false;
-}
+bool CompiledPlan::Refused() { return false; }
+
+bool CompiledPlan::Compile(const EvaluationPlan&, Calculation) { return false; }
 
 #endif
 

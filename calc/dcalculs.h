@@ -4,10 +4,11 @@
 // editor line. Text is Windows-1252 bytes throughout.
 //
 // Failures are small integer codes written through reference parameters; no
-// exception leaves the engine. All state is process-wide and unlocked: calls
-// must not overlap.
+// exception leaves the engine. analitzar, Calcular and the one-call functions
+// share one process-wide calculator, unlocked: their calls must not overlap.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -89,6 +90,27 @@ struct OperationList {
   OperationSlot Slots[SlotCapacity];
 };
 
+// One analysed expression and what its evaluation keeps. Calculators are
+// independent of one another; one calculator is used by one thread at a time.
+class Calculator {
+ public:
+  Calculator();
+  ~Calculator();
+  Calculator(const Calculator&) = delete;
+  Calculator& operator=(const Calculator&) = delete;
+
+  // As analitzar and CalcularXYZUV below, on this calculator's own list.
+  void Analyse(const std::string& text, std::int32_t& error, std::int32_t& flag);
+  void Evaluate(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, Real6& result,
+                std::int32_t& error);
+  const OperationList& List() const;
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
 // The list left by the last analitzar (one per process).
 const OperationList& CurrentOperationList();
 
@@ -132,5 +154,10 @@ struct ExpressionOutcome {
   Real6 Result;
 };
 ExpressionOutcome CalculateExpression(const std::string& text);
+// The same on a calculator of the caller's.
+ExpressionOutcome CalculateExpression(const std::string& text, Calculator& calculator);
+
+// line + " = " + the outcome's result or error text, cut to 255 characters.
+std::string AnswerLine(const std::string& line, const ExpressionOutcome& outcome, DecimalSign sign);
 
 }  // namespace brunzit

@@ -90,8 +90,6 @@ bool reducePass(OperationList& work, int open, int& close, std::string_view ops,
   return true;
 }
 
-OperationList workingList;
-
 }  // namespace
 
 FunctionId FunctionFromName(std::string_view name) {
@@ -319,7 +317,7 @@ bool ReduceBracket(OperationList& work, int open, int close, std::int32_t& error
 }
 
 void EvaluateList(const OperationList& list, const VariableValues& variables, Real6& result, std::int32_t& error) {
-  for (OperationSlot& slot : workingList.Slots) slot = OperationSlot{};
+  OperationList workingList;  // on the stack: other threads evaluate too
   const int count = list.Count < 0 ? 0 : (list.Count > SlotCapacity ? SlotCapacity : list.Count);
   for (int i = 0; i < count; ++i) {
     const OperationSlot& slot = list.Slots[i];

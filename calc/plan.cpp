@@ -11,6 +11,8 @@
 // of the Real6 range, and every error, send the evaluation to the
 // reference, which decides the exact answer and error code.
 
+#include "calc/compiledplan.h"
+#include "calc/planrounding.h"
 #include "calc/stages.h"
 
 #include <bit>
@@ -40,19 +42,12 @@ struct SymbolList {
   Symbol items[SlotCapacity];
 };
 
-SymbolList symbols;
-
 void removeSymbols(SymbolList& list, int at, int n) {
   std::memmove(&list.items[at], &list.items[at + n], sizeof(Symbol) * (list.count - at - n));
   list.count -= n;
 }
 
 bool isName(const Symbol& s, char c) { return s.kind == SymbolKind::Name && s.name.Length == 1 && s.name.Chars[0] == c; }
-
-// Plain values stay in [2^-126, 2^63) or are 0: inside Real6, below every
-// bound of 1e19, and far from the Real6 underflow.
-constexpr std::uint64_t LowestPlainExponent = 1023 - 126;
-constexpr std::uint64_t HighestPlainExponent = 1023 + 62;
 
 inline bool plainValue(double v) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
@@ -86,11 +81,11 @@ inline int significantBits(double x) {
 inline double roundPlainFast(double v) {
 #if defined(__SSE2__)
   const __m128i bits = _mm_castpd_si128(_mm_set_sd(v));
-  const __m128i rounded = _mm_and_si128(_mm_add_epi64(bits, _mm_set1_epi64x(0x1000)),
-                                        _mm_set1_epi64x(static_cast<long long>(~std::uint64_t(0x1FFF))));
+  const __m128i rounded = _mm_and_si128(_mm_add_epi64(bits, _mm_set1_epi64x(RoundingHalf)),
+                                        _mm_set1_epi64x(static_cast<long long>(~DroppedBits)));
   return _mm_cvtsd_f64(_mm_castsi128_pd(rounded));
 #else
-  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(v) + 0x1000) & ~std::uint64_t(0x1FFF));
+  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(v) + RoundingHalf) & ~DroppedBits);
 #endif
 }
 
@@ -102,7 +97,7 @@ inline double roundToReal6(double v, PlanOp op, double a, double b, std::uint64_
   std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
   const std::uint64_t exponent = (bits >> 52) & 0x7FF;
   odd |= ((bits << 1) != 0) & (exponent - LowestPlainExponent > HighestPlainExponent - LowestPlainExponent);
-  if ((bits & 0x1FFF) == 0x1000) [[unlikely]] {
+  if ((bits & DroppedBits) == RoundingHalf) [[unlikely]] {
     if (!std::isfinite(v)) return v;
     // A sum that lost nothing is a true tie, and the reference's extended sum
     // is the same value: round half to even. Sums of close values, as in
@@ -112,23 +107,20 @@ inline double roundToReal6(double v, PlanOp op, double a, double b, std::uint64_
       const double back = v - a;
       const double lost = (a - (v - back)) + (y - back);
       if (lost == 0) {
-        if (bits & 0x2000) bits += 0x1000;
-        return std::bit_cast<double>(bits & ~std::uint64_t(0x1FFF));
+        if (bits & LowestKeptBit) bits += RoundingHalf;
+        return std::bit_cast<double>(bits & ~DroppedBits);
       }
     }
     // So is a product of two values whose significant bits fit in a double
     // together, as with a short factor like 1.5.
     if (op == PlanOp::Multiply && significantBits(a) + significantBits(b) <= 53) {
-      if (bits & 0x2000) bits += 0x1000;
-      return std::bit_cast<double>(bits & ~std::uint64_t(0x1FFF));
+      if (bits & LowestKeptBit) bits += RoundingHalf;
+      return std::bit_cast<double>(bits & ~DroppedBits);
     }
     return exactly(op, a, b);
   }
   return roundPlainFast(v);
 }
-
-// A little above 1e-19, so a divisor the reference might refuse goes to it.
-constexpr double SafeDivisor = 1.000001e-19;
 
 double power(double base, double exponent, std::uint64_t& odd) {
   if (exponent == std::trunc(exponent) && exponent != 0 && std::fabs(exponent) < 100) {
@@ -152,12 +144,12 @@ double power(double base, double exponent, std::uint64_t& odd) {
 
 // See PlanFunctionMarginFor.
 inline bool nearMidpoint(double v, std::uint64_t margin) {
-  const std::uint64_t low = std::bit_cast<std::uint64_t>(v) & 0x1FFF;
-  return low - (0x1000 - margin) <= 2 * margin;
+  const std::uint64_t low = std::bit_cast<std::uint64_t>(v) & DroppedBits;
+  return low - (RoundingHalf - margin) <= 2 * margin;
 }
 
 inline double roundPlain(double v) {
-  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(v) + 0x1000) & ~std::uint64_t(0x1FFF));
+  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(v) + RoundingHalf) & ~DroppedBits);
 }
 
 [[gnu::noinline]] double exactFunction(FunctionId function, double x, std::uint64_t& odd) {
@@ -345,6 +337,7 @@ bool BuildPlan(const OperationList& list, EvaluationPlan& plan) {
   plan.UsedVariables = 0;
   plan.StepCount = 0;
   int nextRegister = 5;
+  SymbolList symbols;  // on the stack: calculators on other threads build plans too
   symbols.count = list.Count;
   bool plainConstants = true;
   for (int i = 0; i < list.Count; ++i) {

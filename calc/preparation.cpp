@@ -2,7 +2,7 @@
 // outer pair of brackets, one name per function, pi and e as six-decimal
 // numbers, "." as the only decimal sign, no spaces, every implied "*" written.
 //
-// Working buffers are fixed arrays of the engine; nothing is allocated.
+// Working buffers are fixed arrays on the stack; nothing is allocated.
 
 #include "calc/stages.h"
 
@@ -55,9 +55,6 @@ constexpr std::array<bool, 256> RuleStarts = [] {
 
 bool startsARule(char c) { return RuleStarts[static_cast<unsigned char>(c)]; }
 
-char scratchA[PreparedCapacity];
-char scratchB[PreparedCapacity];
-
 }  // namespace
 
 bool PrepareExpression(std::string_view text, std::int32_t& error, std::int32_t& flag, PreparedText& prepared) {
@@ -80,6 +77,10 @@ bool PrepareExpression(std::string_view text, std::int32_t& error, std::int32_t&
     error = AnalysisTooLong;
     return false;
   }
+
+  // Working buffers on the stack: calculators on other threads prepare too.
+  char scratchA[PreparedCapacity];
+  char scratchB[PreparedCapacity];
 
   // Upper case and brackets.
   Writer bracketed{scratchA, PreparedCapacity};

@@ -55,6 +55,24 @@ inline Real6 DoubleToReal6(double v) {
   return out;
 }
 
+// The 23-character scientific notation of ProcCalcularExpressio: sign place
+// (" " or "-"), one digit, ".", 14 digits, "E", the exponent's sign and 4
+// digits. Exact ties round away from zero, as FormatResult's do.
+std::string ScientificNotation(Real6 value);
+
+// The nearest Real6 to a double, as Real6::fromLongDouble gives it, on the
+// double's bits where it lies well inside the Real6 range (the extended
+// rounding costs several times more).
+inline Real6 DoubleToNearestReal6(double v) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+  const std::uint64_t exponent = (bits >> 52) & 0x7FF;
+  if ((bits << 1) == 0) return Real6();
+  // 2^-126 <= |v| < 2^126: rounding up may carry into the exponent and stays in range.
+  if (exponent - (1023 - 126) > 252 - 1) [[unlikely]] return Real6::fromLongDouble(v);
+  const std::uint64_t halfUp = 0xFFF + ((bits >> 13) & 1);  // ties to even
+  return DoubleToReal6(std::bit_cast<double>((bits + halfUp) & ~std::uint64_t(0x1FFF)));
+}
+
 // ---- Preparation and analysis -------------------------------------------
 
 // The classes of the characters a prepared text may hold, one table lookup
@@ -198,48 +216,5 @@ inline constexpr unsigned PlanFunctionMarginFor(FunctionId function) {
     default: return 4;
   }
 }
-
-// The entries compiled plans call, with the C calling convention. Each sets
-// *odd where the plan's own evaluation above would.
-using PlanFunctionPointer = double (*)(double x, std::uint64_t* odd);
-// A function's own entry, or null for those that take the general one.
-PlanFunctionPointer PlanFunctionEntry(FunctionId function);
-double PlanFunctionGeneral(int function, double x, std::uint64_t* odd);
-// a op b rounded to Real6 where the double result lies on a midpoint; the
-// caller checks the range.
-double PlanTie(int op, double a, double b);
-double PlanPowerWhole(double a, double b, std::uint64_t* odd);
-double PlanPower(double a, double b, std::uint64_t* odd);
-
-// ---- The plan compiled to machine code ----------------------------------
-
-// CalcularXYZUV's own signature: compiled code is called in its place.
-using Calculation = void (*)(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
-                             Real6& result, std::int32_t& error);
-
-// On x86-64 a plan that runs more than a couple of times is compiled: the
-// steps become straight-line code with the same roundings and checks, and
-// every rare case (a tie, a power, a function) calls the entries above.
-// Where any value leaves the plain range the code hands its arguments, as
-// they came, to fallBack. Elsewhere, or where the system refuses executable
-// memory, Compile returns false and the plan runs as before.
-class CompiledPlan {
- public:
-  CompiledPlan() = default;
-  ~CompiledPlan();
-  CompiledPlan(const CompiledPlan&) = delete;
-  CompiledPlan& operator=(const CompiledPlan&) = delete;
-
-  // The code reads and writes plan.Registers, so the plan must stay where
-  // it is while the code is in use.
-  bool Compile(const EvaluationPlan& plan, Calculation fallBack);
-  void Clear() { entry_ = nullptr; }
-  bool Ready() const { return entry_ != nullptr; }
-  Calculation Entry() const { return entry_; }
-
- private:
-  unsigned char* code_ = nullptr;
-  Calculation entry_ = nullptr;
-};
 
 }  // namespace brunzit

@@ -7,11 +7,20 @@
 #include "calclib/abaco32.h"
 
 #include "calc/dcalculs.h"
+#include "calc/stages.h"
+#include "platform/cp1252.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <atomic>
+
+#include <sched.h>
+#endif
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <new>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -22,27 +31,38 @@ namespace {
 // Callers set the x87 and SSE control words as they please (32-bit Windows
 // programs often run at 53-bit precision or with exceptions unmasked); the
 // engine needs 64-bit precision, round to nearest and no traps, and the caller
-// must get its own settings back with no exception left pending.
+// must get its own settings back with no exception left pending. Most callers
+// already run with exactly these settings: then nothing is written, and the
+// library functions run as the caller's own calls would.
+//
+// The x87 exception flags the engine raises stay set, masked, unless they are
+// cleared; a caller that later unmasks them without clearing them first
+// would trap on its next x87 instruction. Clearing costs more than a whole
+// evaluation on some processors, so it is left out of evaluations that
+// changed nothing: they work on SSE registers, and raise x87 flags only on
+// their rare extended-precision paths. Every other export clears them.
 class ExtendedPrecisionScope {
  public:
-  ExtendedPrecisionScope() {
+  explicit ExtendedPrecisionScope(bool alwaysClear = true) : clearX87_(alwaysClear) {
 #if defined(__i386__) || defined(__x86_64__)
     __asm__ volatile("fnstcw %0" : "=m"(x87Control_));
-    const std::uint16_t engineControl = 0x037F;  // all masked, 64-bit precision, to nearest
-    __asm__ volatile("fldcw %0" : : "m"(engineControl));
+    changeX87_ = (x87Control_ & X87Settings) != (EngineX87 & X87Settings);
+    clearX87_ = clearX87_ || changeX87_;
+    if (changeX87_) __asm__ volatile("fldcw %0" : : "m"(EngineX87));
 #if defined(__SSE__)
     __asm__ volatile("stmxcsr %0" : "=m"(sseControl_));
-    const std::uint32_t engineSse = 0x1F80;  // all masked, to nearest, no flush to zero
-    __asm__ volatile("ldmxcsr %0" : : "m"(engineSse));
+    changeSse_ = (sseControl_ & ~SseFlags) != EngineSse;
+    if (changeSse_) __asm__ volatile("ldmxcsr %0" : : "m"(EngineSse));
 #endif
 #endif
   }
   ~ExtendedPrecisionScope() {
 #if defined(__i386__) || defined(__x86_64__)
-    __asm__ volatile("fnclex");
-    __asm__ volatile("fldcw %0" : : "m"(x87Control_));
+    if (clearX87_) __asm__ volatile("fnclex");
+    if (changeX87_) __asm__ volatile("fldcw %0" : : "m"(x87Control_));
 #if defined(__SSE__)
-    __asm__ volatile("ldmxcsr %0" : : "m"(sseControl_));
+    // The caller's own flags come back too, with nothing the engine raised.
+    if (changeSse_) __asm__ volatile("ldmxcsr %0" : : "m"(sseControl_));
 #endif
 #endif
   }
@@ -50,15 +70,69 @@ class ExtendedPrecisionScope {
   ExtendedPrecisionScope& operator=(const ExtendedPrecisionScope&) = delete;
 
  private:
+  // All exceptions masked, 64-bit precision, to nearest; the reserved bits
+  // and the obsolete infinity bit do not matter.
+  static constexpr std::uint16_t X87Settings = 0x0F3F;
+  static constexpr std::uint16_t EngineX87 = 0x037F;
+  // All masked, to nearest, no flush to zero; the low six bits are the
+  // exceptions raised so far, which the engine does not read.
+  static constexpr std::uint32_t SseFlags = 0x3F;
+  static constexpr std::uint32_t EngineSse = 0x1F80;
+
   std::uint16_t x87Control_ = 0;
   std::uint32_t sseControl_ = 0;
+  bool clearX87_;
+  bool changeX87_ = false;
+  bool changeSse_ = false;
 };
+
+// The exports share one stored analysis per process; callers on several
+// threads may overlap their calls, and each call must run whole, as if alone.
+#if defined(_WIN32)
+class ExportLock {
+ public:
+  ExportLock() { AcquireSRWLockExclusive(&lock_); }
+  ~ExportLock() { ReleaseSRWLockExclusive(&lock_); }
+
+ private:
+  static SRWLOCK lock_;
+};
+SRWLOCK ExportLock::lock_ = SRWLOCK_INIT;
+#else
+// A lock word rather than a mutex: taken and released with one atomic
+// operation each, a third of a mutex's cost on every call. A caller that
+// finds it taken spins briefly, then gives its processor away until it is
+// free: calls last microseconds.
+class ExportLock {
+ public:
+  ExportLock() {
+    for (int tries = 0; taken_.exchange(true, std::memory_order_acquire); ++tries) {
+      while (taken_.load(std::memory_order_relaxed)) {
+        if (tries < 64) {
+          ++tries;
+#if defined(__i386__) || defined(__x86_64__)
+          __builtin_ia32_pause();
+#endif
+        } else {
+          sched_yield();
+        }
+      }
+    }
+  }
+  ~ExportLock() { taken_.store(false, std::memory_order_release); }
+
+ private:
+  static std::atomic<bool> taken_;
+};
+std::atomic<bool> ExportLock::taken_{false};
+#endif
 
 // Runs one export's body: engine floating-point settings inside, and nothing
 // thrown (an allocation failure) may unwind into a C caller.
 template <typename Body>
-void RunExport(Body&& body) {
-  ExtendedPrecisionScope precision;
+void RunExport(Body&& body, bool evaluation = false) {
+  ExportLock whole;
+  ExtendedPrecisionScope precision(!evaluation);
   try {
     body();
   } catch (...) {
@@ -228,23 +302,6 @@ void WriteShortString(const std::string& text, std::size_t maxCharacters, unsign
   std::memcpy(out + 1, text.data(), length);
 }
 
-// 23 characters: sign place (" " or "-"), one digit, ".", 14 digits, "E", the
-// exponent's sign and 4 digits.
-std::string ScientificNotation(const Real6& value) {
-  double v = static_cast<double>(value.toLongDouble());  // every Real6 is exactly a double
-  if (v == 0 || std::isnan(v)) v = 0;
-  char digits[64];
-  const auto written = std::to_chars(digits, digits + sizeof digits, std::fabs(v), std::chars_format::scientific, 14);
-  const std::string_view text(digits, static_cast<std::size_t>(written.ptr - digits));
-  const std::size_t e = text.find('e');
-  int exponent = 0;
-  std::from_chars(text.data() + e + 1 + (text[e + 1] == '+' ? 1 : 0), text.data() + text.size(), exponent);
-  char out[32];
-  const int length = std::snprintf(out, sizeof out, "%c%.*sE%c%04d", v < 0 ? '-' : ' ', static_cast<int>(e),
-                                   text.data(), exponent < 0 ? '-' : '+', exponent < 0 ? -exponent : exponent);
-  return std::string(out, static_cast<std::size_t>(length));
-}
-
 }  // namespace
 
 }  // namespace brunzit
@@ -268,7 +325,7 @@ ABACO32_API void ABACO32_CALL Calcular(const Abaco32Real6* x, Abaco32Real6* resu
   RunExport([&] {
     const Real6 variables[5] = {ReadReal6(x), Real6(), Real6(), Real6(), Real6()};
     Evaluate(variables, result, error);
-  });
+  }, true);
 }
 
 ABACO32_API void ABACO32_CALL CalcularXYZUV(Abaco32Real6 x, Abaco32Real6 y, Abaco32Real6 z, Abaco32Real6 u,
@@ -276,7 +333,7 @@ ABACO32_API void ABACO32_CALL CalcularXYZUV(Abaco32Real6 x, Abaco32Real6 y, Abac
   RunExport([&] {
     const Real6 variables[5] = {ReadReal6(x), ReadReal6(y), ReadReal6(z), ReadReal6(u), ReadReal6(v)};
     Evaluate(variables, result, error);
-  });
+  }, true);
 }
 
 ABACO32_API void ABACO32_CALL DonarOperacions(unsigned char* values, unsigned char* names, std::int32_t* count) {
@@ -331,5 +388,71 @@ ABACO32_API float ABACO32_CALL CalcularCurrency(const char* expression, std::int
   });
   return value;
 }
+
+#if !defined(_WIN32)
+
+// A calculator of the caller's: no lock, the caller keeps each one to a thread.
+struct Abaco32Calculator {
+  Calculator engine;
+};
+
+ABACO32_API Abaco32Calculator* Abaco32New(void) { return new (std::nothrow) Abaco32Calculator; }
+
+ABACO32_API void Abaco32Free(Abaco32Calculator* calculator) { delete calculator; }
+
+ABACO32_API std::int32_t Abaco32Analyse(Abaco32Calculator* calculator, const char* expressionUtf8,
+                                        std::int32_t allowVariables) {
+  if (calculator == nullptr) return -1;
+  std::int32_t code = allowVariables != 0 ? VariablesAllowed : 0;
+  ExtendedPrecisionScope precision;
+  try {
+    std::int32_t flag = 1;
+    calculator->engine.Analyse(utf8ToCp1252(expressionUtf8 != nullptr ? expressionUtf8 : ""), code, flag);
+  } catch (...) {
+    code = AnalysisTooLong;  // no memory for the text: too long for this process
+  }
+  return code;
+}
+
+ABACO32_API double Abaco32Evaluate(Abaco32Calculator* calculator, double x, double y, double z, double u, double v,
+                                   std::int32_t* error) {
+  std::int32_t code = EvaluationListNotReady;
+  double value = 0;
+  if (calculator != nullptr) {
+    ExtendedPrecisionScope precision(false);
+    Real6 result;
+    calculator->engine.Evaluate(DoubleToNearestReal6(x), DoubleToNearestReal6(y), DoubleToNearestReal6(z),
+                                DoubleToNearestReal6(u), DoubleToNearestReal6(v), result, code);
+    if (code == EvaluationOk) value = Real6ToDouble(result);
+  }
+  WriteInt(code, error);
+  return value;
+}
+
+ABACO32_API std::size_t Abaco32Answer(const char* lineUtf8, char* out, std::size_t outSize) {
+  std::string answer;
+  {
+    ExtendedPrecisionScope precision;
+    try {
+      Calculator calculator;  // the stored analyses stay as they are
+      const std::string line = utf8ToCp1252(lineUtf8 != nullptr ? lineUtf8 : "");
+      answer = cp1252ToUtf8(AnswerLine(line, CalculateExpression(line, calculator), DecimalSign::Comma));
+    } catch (...) {
+      answer.clear();
+    }
+  }
+  if (out != nullptr && outSize > 0) {
+    std::size_t length = std::min(answer.size(), outSize - 1);
+    // Never half a character: back over UTF-8 continuation bytes.
+    if (length < answer.size()) {
+      while (length > 0 && (static_cast<unsigned char>(answer[length]) & 0xC0) == 0x80) --length;
+    }
+    std::memcpy(out, answer.data(), length);
+    out[length] = '\0';
+  }
+  return answer.size();
+}
+
+#endif
 
 }  // extern "C"

@@ -22,13 +22,19 @@
  * ProcCalcularExpressio and CalcularCurrency analyse and evaluate in one call
  * (variables forbidden, X = 0) and replace the stored analysis.
  *
- * State: one analysed expression per process. Calls must not overlap; a
- * program that calls from several threads serialises the calls itself.
- * Nothing raises: failures come back as small codes.
+ * State: one analysed expression per process. Calls from several threads
+ * may overlap: each runs whole, one at a time. Nothing raises: failures come
+ * back as small codes.
+ *
+ * Calculators (Abaco32New and the functions after it, at the end of this
+ * header): each holds its own analysed expression, so calculators used on
+ * different threads never meet and never wait for one another. One
+ * calculator is used by one thread at a time. Not in the Windows DLL.
  *
  * Arithmetic is done in 80-bit extended precision whatever the caller's x87
- * and SSE control words say; they are restored, with no pending exception,
- * before each export returns.
+ * and SSE control words say; settings that differ from the engine's are
+ * changed for the call and restored, with no pending exception, before each
+ * export returns.
  *
  * Argument layouts
  * ----------------
@@ -80,6 +86,7 @@
 #ifndef ABACO32_H
 #define ABACO32_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -161,6 +168,41 @@ ABACO32_API void ABACO32_CALL ProcCalcularExpressio(char* buffer, int32_t maxLen
  * evaluation failed, 2 the analysis failed. Returns the result as a float,
  * 0 when status is not 0. */
 ABACO32_API float ABACO32_CALL CalcularCurrency(const char* expression, int32_t* status);
+
+#if !defined(_WIN32)
+
+/* A calculator of one's own: an analysed expression and everything its
+ * evaluation keeps. */
+typedef struct Abaco32Calculator Abaco32Calculator;
+
+/* A new calculator; like the process's own before its first analitzar, it
+ * evaluates to 0 until it analyses something. Null when memory runs out. */
+ABACO32_API Abaco32Calculator* Abaco32New(void);
+
+/* Frees a calculator; null is ignored. */
+ABACO32_API void Abaco32Free(Abaco32Calculator* calculator);
+
+/* Analyses expressionUtf8 (NUL-terminated UTF-8; null is empty) into the
+ * calculator, as analitzar does. allowVariables non-zero allows Y, Z, U, V.
+ * Returns the analysis code (0 = ready); -1 for a null calculator. */
+ABACO32_API int32_t Abaco32Analyse(Abaco32Calculator* calculator, const char* expressionUtf8,
+                                   int32_t allowVariables);
+
+/* Evaluates the calculator's analysis with the five variables, with the
+ * same rounding and the same codes as CalcularXYZUV (each value is first
+ * rounded to the nearest Abaco32Real6). error: the evaluation code (5 for a
+ * null calculator); may be null. Returns the result, or 0 with an error. */
+ABACO32_API double Abaco32Evaluate(Abaco32Calculator* calculator, double x, double y, double z, double u,
+                                   double v, int32_t* error);
+
+/* The editor's answer to lineUtf8 ("2+3" gives "2+3 = 5", with a decimal
+ * comma, or one of the error texts) in UTF-8, NUL-terminated, cut to fit
+ * outSize bytes without splitting a character. Returns the length of the
+ * whole answer (without the NUL), which may exceed what fitted. Uses no
+ * calculator and touches no stored analysis. */
+ABACO32_API size_t Abaco32Answer(const char* lineUtf8, char* out, size_t outSize);
+
+#endif
 
 /* Entry point types for programs that load the library at run time
  * (dlopen/dlsym, LoadLibrary/GetProcAddress). */

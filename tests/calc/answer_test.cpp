@@ -1,4 +1,5 @@
 #include "calc/dcalculs.h"
+#include "calc/stages.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,46 @@ TEST(FormatResult, Texts) {
     std::string point = row.comma;
     for (char& c : point) c = c == ',' ? '.' : c;
     EXPECT_EQ(FormatResult(Real6(row.value), DecimalSign::Point), point);
+  }
+}
+
+// Exact ties round away from zero, as people round, at six decimals and at
+// fifteen digits; a value that rounds to zero is never written "-0". The
+// neighbours of each tie check that nothing else moved.
+TEST(FormatResult, TiesRoundAwayFromZeroAndZeroHasNoSign) {
+  struct Row {
+    const char* line;
+    const char* answer;
+  };
+  const Row rows[] = {
+      {"1/128", "1/128 = 0,007813"},       // 0.0078125
+      {"-1/128", "-1/128 = -0,007813"},
+      {"3/128", "3/128 = 0,023438"},       // 0.0234375
+      {"5/128", "5/128 = 0,039063"},       // 0.0390625: ties to even would keep ...062
+      {"1+1/128", "1+1/128 = 1,007813"},
+      {"-100000-1/128", "-100000-1/128 = -100000,007813"},
+      {"1/256", "1/256 = 0,003906"},       // 0.00390625: no tie at six decimals
+      {"-1/1000000/2", "-1/1000000/2 = 0"},  // 5e-7 is stored a little below: not a tie
+      {"-1/10000000", "-1/10000000 = 0"},
+      {"-6/10000000", "-6/10000000 = -0,000001"},
+      {"0-0", "0-0 = 0"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(CalculateLine(row.line), row.answer) << row.line;
+
+  struct Scientific {
+    long double value;
+    const char* text;
+  };
+  const Scientific scientific[] = {
+      {0x1p-22L, " 2.38418579101563E-0007"},   // 2.384185791015625e-07
+      {-0x1p-22L, "-2.38418579101563E-0007"},
+      {0x1p-21L, " 4.76837158203125E-0007"},   // exactly fifteen digits
+      {0x3p-22L, " 7.15255737304688E-0007"},   // 7.152557373046875e-07
+      {1.0L / 3, " 3.33333333333485E-0001"},   // 1/3 as stored: no tie
+      {0, " 0.00000000000000E+0000"},
+  };
+  for (const Scientific& row : scientific) {
+    EXPECT_EQ(ScientificNotation(Real6(row.value)), row.text) << static_cast<double>(row.value);
   }
 }
 

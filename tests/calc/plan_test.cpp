@@ -2,10 +2,13 @@
 // independent rounding, on many generated expressions and values.
 
 #include "calc/dcalculs.h"
+#include "calc/compiledplan.h"
 #include "calc/stages.h"
 #include "tests/calc/calc_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <cmath>
 #include <random>
@@ -128,7 +131,7 @@ TEST(CompiledPlan, AgreesWithThePlanAndFallsBackExactlyWhereItDoes) {
     analitzar(text, error, flag);
     if (error != AnalysisOk || !BuildPlan(CurrentOperationList(), plan)) continue;
     if (!compiled.Compile(plan, &referenceFallback)) {
-#if defined(__x86_64__) && defined(__linux__)
+#if defined(BRUNZIT_COMPILED_PLAN)
       FAIL() << "not compiled: " << text;
 #else
       GTEST_SKIP() << "no compiled plans on this system";
@@ -303,11 +306,12 @@ TEST(CompiledPlan, LargestPlansCompile) {
     analitzar(text, error, flag);
     ASSERT_EQ(error, AnalysisOk) << text;
     ASSERT_TRUE(BuildPlan(CurrentOperationList(), plan)) << text;
-#if defined(__x86_64__) && defined(__linux__)
+#if defined(BRUNZIT_COMPILED_PLAN)
     ASSERT_TRUE(compiled.Compile(plan, &referenceFallback)) << text;
 #else
     if (!compiled.Compile(plan, &referenceFallback)) GTEST_SKIP() << "no compiled plans on this system";
 #endif
+    ASSERT_EQ(std::memcmp(reinterpret_cast<const void*>(compiled.Entry()), EntryMarker, sizeof EntryMarker), 0);
     for (const long double x : {0.5L, 3.0L, -7.25L, 1e10L}) {
       const Real6 v[5] = {Real6(x), Real6(1.5L), Real6(-2.0L), Real6(), Real6()};
       Real6 result, reference;

@@ -72,6 +72,14 @@ TEST(Real6Rounding, AgreesWithAnIndependentRoundingOnRandomValues) {
     ASSERT_EQ(Real6(v).toLongDouble(), testing::round40(v)) << static_cast<double>(v);
     const Real6 stored(v);
     ASSERT_EQ(bytesOf(DoubleToReal6(Real6ToDouble(stored))), bytesOf(stored));
+    const double d = static_cast<double>(v);
+    ASSERT_EQ(bytesOf(DoubleToNearestReal6(d)), bytesOf(Real6(static_cast<long double>(d)))) << d;
+  }
+  // The quick rounding of doubles at the edges of its range and beyond.
+  for (const double d : std::initializer_list<double>{0.0, -0.0, 0x1p-126, -0x1p-126, 0x1.fffffffffffffp-127, 0x1p-1074, 0x1.fffffffffffffp125,
+                         0x1p126, -0x1.ffffffffffp126, 0x1p127, 1e300, HUGE_VAL, -HUGE_VAL, std::nan(""), 0x1.0000000001p0,
+                         0x1.00000000008p0, 0x1.00000000018p0, -0x1.00000000018p0}) {
+    EXPECT_EQ(bytesOf(DoubleToNearestReal6(d)), bytesOf(Real6(static_cast<long double>(d)))) << d;
   }
 }
 
