@@ -11,6 +11,7 @@ packages=(
   libx11-dev libxtst-dev libxi-dev
   libmuparser-dev
   xvfb xauth xdotool x11-utils sox
+  dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -1,10 +1,11 @@
 # Sourced by the program-level checks: a private Xvfb display and a copy of the
 # program in a folder of its own, so its settings files start empty.
+# BRUNZIT_TEST_DISPLAYS may list the display numbers Xvfb is allowed to take.
 set -euo pipefail
 
 start_xvfb() {
   local n
-  for n in $(seq 91 140); do
+  for n in ${BRUNZIT_TEST_DISPLAYS:-$(seq 91 140)}; do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!
