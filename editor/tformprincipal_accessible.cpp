@@ -109,6 +109,11 @@ void TFormPrincipal::ReportHighlight(QLabel* key)
 {
     highlightedKey_ = key;
     if (!PanelLletres->isVisible()) {
+        // The key the reader was on is gone: back to the editor.
+        if (reportedKey_ && Editor->hasFocus()) {
+            QAccessibleEvent focus(Editor, QAccessible::Focus);
+            QAccessible::updateAccessibility(&focus);
+        }
         reportedKey_ = nullptr;
         return;
     }

@@ -273,6 +273,13 @@ shown = [n.name.strip() for n in walk(letter) if n.getRole() == pyatspi.ROLE_LAB
 check(shown == ["D"], f"the large-letter window reads the letter shown (got {shown})")
 press(menu_entry(frame, "Opcions", "Veure la lletra que es diu"))
 
+# Hiding the keyboard takes the reader back to the editor.
+del focus_events[:]
+press(menu_entry(frame, "Opcions", "Teclat visible"))
+wait_for(lambda: True if ("Editor", pyatspi.ROLE_TEXT) in focus_events else None, 5,
+         f"hiding the keyboard left the reader on a hidden key (told {focus_events})")
+check(lit_keys() == [], f"no key is lit once the keyboard is hidden (lit {lit_keys()})")
+
 # ---- The language of the menus -------------------------------------------------
 
 press(menu_entry(frame, "Llengua", "Castellano"))
