@@ -5,6 +5,7 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keys.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_menus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keeping.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_accessible.cpp
   ${CMAKE_CURRENT_LIST_DIR}/saytext.h
   ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
 )

@@ -39,7 +39,8 @@ TFormLletra::TFormLletra(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Win
 
     LabelLletra = new QLabel(QStringLiteral("A"), this);
     LabelLletra->setObjectName(QStringLiteral("LabelLletra"));
-    LabelLletra->setAccessibleName(QStringLiteral("LabelLletra"));
+    // No fixed name: a screen reader reads the letter shown.
+    LabelLletra->setAccessibleDescription(QStringLiteral("Lletra que es diu"));
     LabelLletra->setAlignment(Qt::AlignCenter);
     LabelLletra->setToolTip(fromCp1252("Clicar aqu\xED per canviar la font d'aquesta lletra"));
     LabelLletra->setCursor(Qt::PointingHandCursor);
@@ -75,7 +76,7 @@ QFontDialog* TFormLletra::FontDialogLletraInstance() {
     if (!fontDialogLletra_) {
         fontDialogLletra_ = new QFontDialog(this);
         fontDialogLletra_->setObjectName(QStringLiteral("FontDialogLletra"));
-        fontDialogLletra_->setAccessibleName(QStringLiteral("FontDialogLletra"));
+        fontDialogLletra_->setAccessibleName(QStringLiteral("Font de la lletra"));
         brunzit::prepareFontDialog(fontDialogLletra_, FontLletra);
     }
     return fontDialogLletra_;

@@ -51,12 +51,12 @@ std::string fromQt(const QString& text)
 TFormPrincipal::TFormPrincipal(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("FormPrincipal"));
-    setAccessibleName(QStringLiteral("brunzit"));
     CreateEditor();
     CreateKeyboard();
     CreateMenus();
     CreateDocuments();
     CreateMouseClickControl();
+    NameForAccessibility();
 
     TimerMouseHook = new QTimer(this);
     TimerMouseHook->setObjectName(QStringLiteral("TimerMouseHook"));
@@ -86,20 +86,17 @@ void TFormPrincipal::FormCreate()
 void TFormPrincipal::CreateEditor()
 {
     auto* central = new QWidget(this);
-    central->setAccessibleName(QStringLiteral("Finestra principal"));
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
     PanelEditor = new QWidget(central);
     PanelEditor->setObjectName(QStringLiteral("PanelEditor"));
-    PanelEditor->setAccessibleName(QStringLiteral("PanelEditor"));
     auto* editorLayout = new QVBoxLayout(PanelEditor);
     editorLayout->setContentsMargins(0, 0, 0, 0);
 
     Editor = new QPlainTextEdit(PanelEditor);
     Editor->setObjectName(QStringLiteral("Editor"));
-    Editor->setAccessibleName(QStringLiteral("Editor"));
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(kEditorFontPixels);
     font.setBold(true);
@@ -123,7 +120,6 @@ void TFormPrincipal::CreateKeyboard()
 {
     PanelLletres = new QWidget(centralWidget());
     PanelLletres->setObjectName(QStringLiteral("PanelLletres"));
-    PanelLletres->setAccessibleName(QStringLiteral("Teclat"));
     PanelLletres->setFixedHeight(kPanelLletresHeight);
     centralWidget()->layout()->addWidget(PanelLletres);
 
@@ -145,7 +141,6 @@ void TFormPrincipal::CreateKeyboard()
             const brunzit::GridCell& cell = *brunzit::GridCellAt(col, row);
             auto* key = new QLabel(toQt(cell.caption), PanelLletres);
             key->setObjectName(QString::fromLatin1(cell.name));
-            key->setAccessibleName(toQt(brunzit::SpokenKeyName(cell.code)));
             key->setGeometry(col * brunzit::GridKeyWidth, row * brunzit::GridKeyHeight, brunzit::GridKeyWidth,
                              brunzit::GridKeyHeight);
             key->setAlignment(Qt::AlignCenter);
@@ -273,6 +268,8 @@ void TFormPrincipal::ColourKey(QLabel* key, bool highlighted)
     const bool dark = MenuFonsNegre && MenuFonsNegre->isChecked();
     palette.setColor(QPalette::WindowText, highlighted ? kHighlight : dark ? Qt::white : Qt::black);
     key->setPalette(palette);
+    if (highlighted)
+        ReportHighlight(key);
 }
 
 void TFormPrincipal::ControlMouseMove(QLabel* key, int x, int y)

@@ -64,6 +64,8 @@ public:
     void ControlMouseMove(QLabel* key, int x, int y);
     void ControlClick(QLabel* key);
     QLabel* GridKey(int column, int row) const;
+    // The key lit by the highlight, as assistive technology is told of it.
+    QLabel* HighlightedKey() const { return highlightedKey_; }
 
     // Menu commands. Each is what its item does when clicked; the settings
     // loader runs the option commands directly to apply a stored value.
@@ -210,6 +212,9 @@ private:
     void CreateDocuments();
     void CreateMouseClickControl();
     void SetCaptions(bool catalan);
+    // Names for screen readers; again after each change of language.
+    void NameForAccessibility();
+    void ReportHighlight(QLabel* key);
 
     // Consequences of a tick that changed (by the menu or by a command).
     void CursorControlToggled(bool on);
@@ -253,6 +258,8 @@ private:
     bool SpeakTyped() const;
 
     std::array<QLabel*, 48> keys_{};
+    QLabel* highlightedKey_ = nullptr;
+    QLabel* reportedKey_ = nullptr;
     QActionGroup* languageGroup_ = nullptr;
     bool wantReturns_ = false;
 

@@ -56,7 +56,6 @@ void TFormPrincipal::CreateMenus()
 {
     MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    MainMenu1->setAccessibleName(QStringLiteral("Men\u00FA"));
 
     auto item = [this](QMenu* menu, QAction*& member, const char* name, const char* caption,
                        QKeySequence shortcut = {}) {
@@ -70,7 +69,6 @@ void TFormPrincipal::CreateMenus()
         member = MainMenu1->addMenu(toQt(caption));
         member->setObjectName(QString::fromLatin1(name));
         member->menuAction()->setObjectName(QString::fromLatin1(name));
-        member->setAccessibleName(toQt(caption).remove(QLatin1Char('&')));
     };
     auto option = [](QAction* action, bool ticked) {
         action->setCheckable(true);
@@ -176,6 +174,7 @@ void TFormPrincipal::SetCaptions(bool catalan)
         else
             static_cast<QAction*>(items[i])->setText(caption);
     }
+    NameForAccessibility();
 }
 
 void TFormPrincipal::MenuCatalaClick()

@@ -12,6 +12,7 @@ packages=(
   libmuparser-dev
   xvfb xauth xdotool x11-utils sox
   dpkg-dev fakeroot file lintian desktop-file-utils appstream librsvg2-bin
+  dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 missing=()

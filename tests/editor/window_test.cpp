@@ -1,10 +1,12 @@
 // The main window's composition, its menus and the speaking entry.
 
+#include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -323,6 +325,60 @@ TEST_F(MenuTest, SpeechAndAboutWindowsOpenModallyAndSortirCloses)
     }
     form->MenuSortir->trigger();
     EXPECT_FALSE(form->isVisible());
+}
+
+// ---- What a screen reader is told --------------------------------------------
+// (The events a reader is sent are followed through AT-SPI by the program's
+// accessibility check: this platform sends none.)
+
+QString LitKeys(const TFormPrincipal& form)
+{
+    QStringList lit;
+    for (QLabel* key : form.PanelLletres->findChildren<QLabel*>()) {
+        const QAccessible::State state = QAccessible::queryAccessibleInterface(key)->state();
+        if (state.focused || state.selected)
+            lit << key->accessibleName() + (state.focused && state.selected ? "" : " (half)");
+    }
+    return lit.join(QLatin1Char(','));
+}
+
+TEST_F(CompositionTest, KeysAreButtonsAndTheHighlightIsTheReadersFocus)
+{
+    for (QLabel* key : form->PanelLletres->findChildren<QLabel*>())
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(key)->role(), QAccessible::Button)
+            << key->objectName().toStdString();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form->siete)->text(QAccessible::Name), QStringLiteral("7"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form->YGREGA)->text(QAccessible::Name), QStringLiteral("i grega"));
+
+    struct Row {
+        const char* step;
+        std::function<void()> act;
+        const char* lit;
+    };
+    const std::vector<Row> rows = {
+        {"panel hidden at start", [] {}, ""},
+        {"panel shown", [this] { ShowGrid(); }, "a"},
+        {"Right", [this] { Key(Qt::Key_Right); }, "B"},
+        {"a choice", [this] { Key(Qt::Key_Return); }, "B"},
+        {"Left twice wraps", [this] { Keys(Qt::Key_Left, 2); }, "Llegir"},
+        {"pointer", [this] { form->ControlMouseMove(form->dividid, 5, 5); }, "dividid"},
+        {"press through the reader", [this] {
+             QAccessible::queryAccessibleInterface(form->C)->actionInterface()->doAction(
+                 QAccessibleActionInterface::pressAction());
+         }, "C"},
+        {"panel hidden", [this] { form->MenuTeclatVisibleClick(); }, ""},
+    };
+    for (const Row& row : rows) {
+        row.act();
+        EXPECT_EQ(LitKeys(*form), QString::fromUtf8(row.lit)) << row.step;
+    }
+    EXPECT_EQ(Text(), "BC");
+
+    // A submenu's own window is read by its caption in the language shown;
+    // the window by its title, which names the document.
+    form->MenuCastellano->trigger();
+    EXPECT_EQ(form->MenuArxiu->accessibleName(), QStringLiteral("Archivo"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form.get())->text(QAccessible::Name), form->windowTitle());
 }
 
 // ---- SayText -------------------------------------------------------------------
