@@ -50,7 +50,10 @@ std::string ReadIniString(const std::string& section, const std::string& key, co
 
 void WriteIniString(const std::string& section, const std::string& key, const std::string& value)
 {
-    (void)openedProgramIni().write(section, key, value);
+    // Queued: "ESTIC LLEGINT" is written at every stop, which is every key
+    // while speech is cut at each key, and no key may wait on the disk or on
+    // another process's lock.
+    (void)openedProgramIni().writeLater({{section, key, value}});
 }
 
 }  // namespace brunzit

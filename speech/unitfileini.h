@@ -16,7 +16,8 @@ std::string ProgramIniPath();
 // section or key is absent.
 std::string ReadIniString(const std::string& section, const std::string& key,
                           const std::string& defaultValue);
-// Writes at once; a failure is swallowed.
+// Returns at once: the write is queued, and reads see its value at once; a
+// failure is swallowed.
 void WriteIniString(const std::string& section, const std::string& key, const std::string& value);
 
 }  // namespace brunzit

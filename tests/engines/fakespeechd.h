@@ -141,14 +141,14 @@ private:
                 } else if (line.rfind("HISTORY GET CLIENT_ID", 0) == 0) {
                     answer = "245-2\r\n245 OK CLIENT ID SENT\r\n";
                 }
-                (void)!write(lister_, answer.data(), answer.size());
+                (void)!send(lister_, answer.data(), answer.size(), MSG_NOSIGNAL);
             }
         }
         close(lister_);
     }
 
     std::vector<std::string> languages_;
-    void reply(const std::string& text) { (void)!write(client_, text.data(), text.size()); }
+    void reply(const std::string& text) { (void)!send(client_, text.data(), text.size(), MSG_NOSIGNAL); }
 
     std::string folder_ = "/tmp";
     std::string path_;
