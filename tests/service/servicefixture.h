@@ -28,6 +28,8 @@ inline const char* const kNoUpctv = "libupctv_not_installed.so";
 
 class ServiceTest : public ::testing::Test {
 protected:
+    // The settings writes are queued: done before the folder goes.
+    void TearDown() override { ProfileFile::finishQueuedWrites(); }
     void SetUp() override {
         ASSERT_TRUE(folder_.isValid());
         iniPath = folder_.filePath("brunzit.ini").toStdString();

@@ -18,6 +18,7 @@
 
 #include "platform/paths.h"
 #include "speech/tformdiccionariexcepcions.h"
+#include "platform/profilefile.h"
 #include "speech/unitfileini.h"
 
 namespace brunzit {
@@ -35,7 +36,11 @@ protected:
         dir_ = ::mkdtemp(pattern);
         OpenProgramIniAt(dir_ + "/program.ini");
     }
-    ~DictionaryHolder() override { std::filesystem::remove_all(dir_); }
+    ~DictionaryHolder() override
+    {
+        ProfileFile::finishQueuedWrites();  // the settings writes are queued
+        std::filesystem::remove_all(dir_);
+    }
 
     std::string dictionary(const std::string& name, const std::string& content) const
     {
