@@ -9,4 +9,6 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialogwatch.h
   ${CMAKE_CURRENT_LIST_DIR}/dialogwatch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qttranslation.h
+  ${CMAKE_CURRENT_LIST_DIR}/qttranslation.cpp
 )

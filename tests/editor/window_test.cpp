@@ -277,6 +277,26 @@ TEST_F(MenuTest, LanguageCommandsSetThe19Captions)
     EXPECT_TRUE(Said().empty());
 }
 
+TEST_F(MenuTest, QtTextsFollowTheInterfaceLanguage)
+{
+    struct Row {
+        void (TFormPrincipal::*command)();
+        const char* yes;
+        const char* cancel;
+    };
+    // Back to Catalan last: the translation is the process's.
+    for (const Row& row : {Row{&TFormPrincipal::MenuCastellanoClick, "&S\u00ed", "Cancelar"},
+                           Row{&TFormPrincipal::MenuCatalaClick, "&S\u00ed", "Cancel\u00b7la"}}) {
+        SCOPED_TRACE(row.cancel);
+        (form.get()->*row.command)();
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8(row.yes));
+        EXPECT_EQ(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("No"));
+        EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(u'&'), QString::fromUtf8(row.cancel));
+    }
+}
+
 TEST_F(MenuTest, OptionCommandsFlipTheirTickFromTheMenuOrDirectly)
 {
     struct Row {
