@@ -7,9 +7,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFontDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -115,10 +121,11 @@ void TFormPrincipal::CreateEditor()
     QPalette palette = Editor->palette();
     palette.setColor(QPalette::Text, Qt::black);
     Editor->setPalette(palette);
-    // Both scroll bars: lines are never wrapped, so a line is a paragraph.
-    Editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap at the window's edge, where a user who cannot scroll
+    // sideways still sees them; a line of the text is still a paragraph.
+    Editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Editor->installEventFilter(this);
     editorLayout->addWidget(Editor);
 
@@ -213,15 +220,48 @@ QFontDialog* TFormPrincipal::FontDialogEditorInstance()
     return fontDialogEditor_;
 }
 
+namespace brunzit {
+
+QString DocumentsStartFolder()
+{
+    return StartFolderFor(QString::fromStdString(executableFolder()));
+}
+
+QString StartFolderFor(const QString& program)
+{
+    // An installed program's folder cannot be written: the user's documents.
+    if (QFileInfo(program).isWritable())
+        return program;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && (QFileInfo(documents).isDir() || QDir().mkpath(documents)))
+        return documents;
+    return QDir::homePath();
+}
+
+}  // namespace brunzit
+
 namespace {
 
 QFileDialog* makeTextFileDialog(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode)
 {
-    auto* dialog = new QFileDialog(parent, title, QString::fromStdString(brunzit::executableFolder()),
+    auto* dialog = new QFileDialog(parent, title, brunzit::DocumentsStartFolder(),
                                    QStringLiteral("Text Files (*.txt)"));
     dialog->setAccessibleName(title);
     dialog->setAcceptMode(mode);
     dialog->setDefaultSuffix(QStringLiteral("txt"));
+    // A name typed while the completion list shows must not leave the list
+    // open over the editor, catching every key, once the dialog has closed.
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+            if (completer->popup())
+                completer->popup()->hide();
+        // Each Open starts from an empty name, not the last one typed.
+        if (dialog->acceptMode() == QFileDialog::AcceptOpen) {
+            dialog->selectFile(QString());
+            for (QLineEdit* name : dialog->findChildren<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->clear();
+        }
+    });
     return dialog;
 }
 

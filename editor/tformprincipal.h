@@ -28,6 +28,10 @@ class QTimer;
 class TFormLletra;
 
 namespace brunzit {
+// Where Open and Save start: the program's folder, or the user's documents
+// folder when the program's cannot be written.
+QString DocumentsStartFolder();
+QString StartFolderFor(const QString& programFolder);
 class DialogWatch;
 class DocumentCommands;
 class TextSpeaker;

@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -336,6 +337,9 @@ TEST_F(KeepingTest, EditorFontCommandAppliesOnlyAConfirmedChoice)
         QTimer::singleShot(0, form.get(), [this, confirm] {
             QFontDialog* dialog = form->FontDialogEditorInstance();
             ASSERT_TRUE(dialog->isVisible());
+            // It starts from the editor's font as the system draws it, bold.
+            EXPECT_EQ(dialog->currentFont().family(), QFontInfo(initialEditorFont().font).family());
+            EXPECT_TRUE(dialog->currentFont().bold());
             QFont browsed(QStringLiteral("Courier"));
             browsed.setPixelSize(30);
             dialog->setCurrentFont(browsed);

@@ -6,6 +6,11 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMenu>
+#include <QCompleter>
+#include <QAbstractItemView>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStandardPaths>
 #include <QMessageBox>
 #include <QAbstractButton>
 #include <QMenuBar>
@@ -156,6 +161,29 @@ TEST_F(CompositionTest, DocumentCommandsUseTheWindowsFileDialogs)
     });
     EXPECT_TRUE(form->Documents()->Dialogs().chooseFileToOpen().isEmpty());
     EXPECT_EQ(form->findChildren<QFileDialog*>().size(), 2);
+}
+
+TEST_F(CompositionTest, FileDialogsStartSomewhereWritableAndOpenStartsEmpty)
+{
+    EXPECT_EQ(StartFolderFor(QDir::tempPath()), QDir::tempPath());
+    const QString documents = StartFolderFor(QStringLiteral("/no/such/program/folder"));
+    EXPECT_EQ(documents, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    EXPECT_TRUE(QFileInfo(documents).isDir());
+
+    QFileDialog* open = form->OpenDialogInstance();
+    open->setOption(QFileDialog::DontUseNativeDialog);
+    auto* name = open->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    QTimer::singleShot(0, open, [open, name] {
+        name->setText(QStringLiteral("carta"));
+        for (QCompleter* completer : open->findChildren<QCompleter*>())
+            completer->popup()->show();
+        open->reject();
+    });
+    open->exec();
+    for (QCompleter* completer : open->findChildren<QCompleter*>())
+        EXPECT_FALSE(completer->popup()->isVisible()) << "no list left catching keys";
+    EXPECT_TRUE(name->text().isEmpty());
 }
 
 TEST_F(CompositionTest, KeyAtLooksUpACellAndLeavesTheKeyOutsideTheGrid)
