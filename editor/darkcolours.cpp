@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 
 #include "editor/fontcolour.h"
+#include "editor/gridkey.h"
 #include "editor/tformlletra.h"
 
 namespace brunzit {
@@ -38,15 +39,28 @@ void setEditorBackground(QPlainTextEdit* editor, bool dark) {
         setRole(editor, QPalette::Base, schemeColours(dark).background);
 }
 
+QColor editorTextColour(const QColor& fontColour, bool dark) {
+    if (dark && fontColour.toRgb() == QColor(0, 0, 0))
+        return QColor(255, 255, 255);
+    return fontColour;
+}
+
 void setKeyBackground(QWidget* key, bool dark) {
     if (!key)
         return;
+    if (auto* gridKey = qobject_cast<GridKey*>(key)) {
+        gridKey->setScheme(dark);
+        return;
+    }
     setRole(key, QPalette::Window, schemeColours(dark).background);
     key->setAutoFillBackground(true);
 }
 
 void setKeyTextColour(QWidget* key, bool dark, bool highlighted) {
-    if (key)
+    if (auto* gridKey = qobject_cast<GridKey*>(key)) {
+        gridKey->setScheme(dark);
+        gridKey->setHighlighted(highlighted);
+    } else if (key)
         setRole(key, QPalette::WindowText, highlighted ? HighlightedKeyColour : schemeColours(dark).text);
 }
 

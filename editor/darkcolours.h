@@ -23,6 +23,10 @@ inline const QColor HighlightedKeyColour{255, 0, 0};
 void setLetterWindowColours(TFormLletra* window, bool dark);
 // The background only: the editor's text keeps the colour of its font.
 void setEditorBackground(QPlainTextEdit* editor, bool dark);
+// The colour the editor's text is drawn in: the font's own, except that the
+// black of the default font would vanish on the dark background and is
+// drawn white there.
+QColor editorTextColour(const QColor& fontColour, bool dark);
 void setKeyBackground(QWidget* key, bool dark);
 // A key's text: red when highlighted, else the scheme's text colour.
 void setKeyTextColour(QWidget* key, bool dark, bool highlighted);

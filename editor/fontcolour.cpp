@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QWidget>
@@ -37,6 +38,20 @@ QPalette::ColorRole systemColourRole(int index) {
     case 26: return QPalette::Link;
     default: return QPalette::WindowText;                // 7 menu text, 8 window text, ...
     }
+}
+
+// The font as the dialog can show it: a family the system lacks ("Arial")
+// would leave the dialog on its first family and plain style, so it starts
+// from the family the font really gets, with its size and weight. The style
+// goes by its name in the font files: the dialog would look for the
+// translated name ("Negreta") among untranslated styles and lose the bold.
+QFont shownFont(const QFont& font)
+{
+    const QFontInfo real(font);
+    QFont shown = font;
+    shown.setFamilies({real.family()});
+    shown.setStyleName(real.styleName());
+    return shown;
 }
 
 }  // namespace
@@ -98,16 +113,16 @@ void setFontChoice(QFontDialog* dialog, const FontChoice& choice) {
     dialog->setProperty(FontProperty, choice.font);
     dialog->setProperty(ColourProperty, choice.colour);
     dialog->setProperty(CharsetProperty, choice.charset);
-    dialog->setCurrentFont(choice.font);
+    dialog->setCurrentFont(shownFont(choice.font));
 }
 
 bool runFontDialog(QFontDialog* dialog) {
     FontChoice choice = fontChoiceOf(dialog);
-    dialog->setCurrentFont(choice.font);
+    dialog->setCurrentFont(shownFont(choice.font));
     dialog->setProperty(PendingColourProperty, choice.colour);
     if (dialog->exec() != QDialog::Accepted) {
         // The dialog keeps what the user browsed; go back to the stored font.
-        dialog->setCurrentFont(choice.font);
+        dialog->setCurrentFont(shownFont(choice.font));
         return false;
     }
     choice.font = dialog->selectedFont();

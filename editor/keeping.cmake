@@ -5,6 +5,7 @@ add_library(editor_keeping STATIC
   ${CMAKE_CURRENT_LIST_DIR}/tformlletra.cpp ${CMAKE_CURRENT_LIST_DIR}/tformlletra.h
   ${CMAKE_CURRENT_LIST_DIR}/fontcolour.cpp ${CMAKE_CURRENT_LIST_DIR}/fontcolour.h
   ${CMAKE_CURRENT_LIST_DIR}/darkcolours.cpp ${CMAKE_CURRENT_LIST_DIR}/darkcolours.h
+  ${CMAKE_CURRENT_LIST_DIR}/gridkey.cpp ${CMAKE_CURRENT_LIST_DIR}/gridkey.h
   ${CMAKE_CURRENT_LIST_DIR}/settingsfile.cpp ${CMAKE_CURRENT_LIST_DIR}/settingsfile.h
   ${CMAKE_CURRENT_LIST_DIR}/documents.cpp ${CMAKE_CURRENT_LIST_DIR}/documents.h
 )

@@ -8,4 +8,8 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_accessible.cpp
   ${CMAKE_CURRENT_LIST_DIR}/saytext.h
   ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialogwatch.h
+  ${CMAKE_CURRENT_LIST_DIR}/dialogwatch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/qttranslation.h
+  ${CMAKE_CURRENT_LIST_DIR}/qttranslation.cpp
 )

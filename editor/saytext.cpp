@@ -6,6 +6,7 @@
 #include <array>
 #include <utility>
 
+#include "editor/dialogwatch.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
@@ -83,10 +84,14 @@ void TFormPrincipal::SayText(const std::string& text)
         const std::string shown = hidden ? std::string() : brunzit::DisplayForm(text);
         if (formLletra_->LabelLletra)
             formLletra_->LabelLletra->setText(QString::fromUtf8(brunzit::cp1252ToUtf8(shown)));
-        if (!formLletra_->isVisible())
-            formLletra_->show();
-        // The letter window must not take the keyboard away from the editor.
-        brunzit::bringToFront(this);
+        // While a dialog is open the letter waits behind it; the dialog keeps
+        // the keyboard.
+        if (!dialogWatch_ || !dialogWatch_->anyOpen()) {
+            if (!formLletra_->isVisible())
+                formLletra_->show();
+            // The letter window must not take the keyboard away from the editor.
+            brunzit::bringToFront(this);
+        }
     }
     const std::optional<std::string> spoken = brunzit::SpokenText(text, Catalan());
     if (!spoken || !speaker_)

@@ -7,9 +7,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFontDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -17,13 +23,18 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
+#include "editor/dialogwatch.h"
 #include "editor/fontcolour.h"
+#include "editor/gridkey.h"
 #include "editor/keyhandling/textrules.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "platform/cp1252.h"
 #include "platform/paths.h"
+#include "platform/windowing.h"
 
 namespace {
 
@@ -34,7 +45,9 @@ constexpr int kEditorFontPixels = 16;
 constexpr int kKeyFontPixels = 67;
 constexpr int kWordKeyFontPixels = 53;
 constexpr int kMouseHookPeriodMs = 100;
-const QColor kHighlight(255, 0, 0);
+// Shares of the window's height: the editor above, the keyboard below.
+constexpr int kEditorShare = 11;
+constexpr int kKeyboardShare = 9;
 
 QString toQt(const std::string& cp1252)
 {
@@ -57,6 +70,7 @@ TFormPrincipal::TFormPrincipal(QWidget* parent) : QMainWindow(parent)
     CreateDocuments();
     CreateMouseClickControl();
     NameForAccessibility();
+    WatchDialogs();
 
     TimerMouseHook = new QTimer(this);
     TimerMouseHook->setObjectName(QStringLiteral("TimerMouseHook"));
@@ -104,10 +118,11 @@ void TFormPrincipal::CreateEditor()
     QPalette palette = Editor->palette();
     palette.setColor(QPalette::Text, Qt::black);
     Editor->setPalette(palette);
-    // Both scroll bars: lines are never wrapped, so a line is a paragraph.
-    Editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap at the window's edge, where a user who cannot scroll
+    // sideways still sees them; a line of the text is still a paragraph.
+    Editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Editor->installEventFilter(this);
     editorLayout->addWidget(Editor);
 
@@ -120,8 +135,15 @@ void TFormPrincipal::CreateKeyboard()
 {
     PanelLletres = new QWidget(centralWidget());
     PanelLletres->setObjectName(QStringLiteral("PanelLletres"));
-    PanelLletres->setFixedHeight(kPanelLletresHeight);
-    centralWidget()->layout()->addWidget(PanelLletres);
+    // The keys grow with the window: the panel takes a good share of the
+    // height, never less than the design's.
+    PanelLletres->setMinimumHeight(kPanelLletresHeight);
+    PanelLletres->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
+    layout->addWidget(PanelLletres);
+    layout->setStretchFactor(PanelEditor, kEditorShare);
+    layout->setStretchFactor(PanelLletres, kKeyboardShare);
+    PanelLletres->installEventFilter(this);
 
     QLabel** members[brunzit::GridRows][brunzit::GridColumns] = {
         {&A, &B, &C, &D, &E, &F, &G, &H, &I, &J, &Return, &Llegir},
@@ -129,36 +151,57 @@ void TFormPrincipal::CreateKeyboard()
         {&U, &V, &W, &ICS, &YGREGA, &Z, &mes, &menys, &per, &dividid, &igual, &Calcular},
         {&zero, &un, &dos, &tres, &quatre, &cinc, &sis, &siete, &vuit, &nou, &espai, &Imprimir},
     };
-    // One font shared by all 48 keys: each font of its own would be matched
-    // against the font database again.
-    QFont keyFont(QStringLiteral("Arial"));
-    keyFont.setPixelSize(kKeyFontPixels);
-    keyFont.setBold(true);
-    QFont wordKeyFont = keyFont;
-    wordKeyFont.setPixelSize(kWordKeyFontPixels);
     for (int row = 0; row < brunzit::GridRows; ++row) {
         for (int col = 0; col < brunzit::GridColumns; ++col) {
             const brunzit::GridCell& cell = *brunzit::GridCellAt(col, row);
-            auto* key = new QLabel(toQt(cell.caption), PanelLletres);
+            auto* key = new brunzit::GridKey(toQt(cell.caption), PanelLletres);
             key->setObjectName(QString::fromLatin1(cell.name));
-            key->setGeometry(col * brunzit::GridKeyWidth, row * brunzit::GridKeyHeight, brunzit::GridKeyWidth,
-                             brunzit::GridKeyHeight);
-            key->setAlignment(Qt::AlignCenter);
-            key->setAutoFillBackground(true);
-            key->setFont(brunzit::IsWordKey(cell) ? wordKeyFont : keyFont);
-            QPalette palette = key->palette();
-            palette.setColor(QPalette::Window, Qt::white);
-            palette.setColor(QPalette::WindowText, Qt::black);
-            key->setPalette(palette);
             key->setMouseTracking(true);
             key->installEventFilter(this);
             *members[row][col] = key;
             keys_[static_cast<std::size_t>(row * brunzit::GridColumns + col)] = key;
         }
     }
+    LayoutKeys(QSize(brunzit::GridColumns * brunzit::GridKeyWidth, brunzit::GridRows * brunzit::GridKeyHeight));
     PanelLletres->hide();
     KeyAt(0, 0);
     ColourKey(CurrentKey, true);
+}
+
+void TFormPrincipal::LayoutKeys(QSize panel)
+{
+    // Equal keys from the panel's top-left corner, so that the pointer's cell
+    // is its position divided by the size of "A".
+    const QSize key(std::max(1, panel.width() / brunzit::GridColumns),
+                    std::max(1, panel.height() / brunzit::GridRows));
+    if (A && A->size() == key)
+        return;
+    // Two fonts, shared by the keys that use them (a font of its own per key
+    // would be matched against the font database again): one for the
+    // one-sign keys and one for the five word keys, each as large as the
+    // design's proportion allows and shrunk until every caption fits.
+    QStringList signs;
+    QStringList words;
+    for (int row = 0; row < brunzit::GridRows; ++row)
+        for (int col = 0; col < brunzit::GridColumns; ++col) {
+            const brunzit::GridCell& cell = *brunzit::GridCellAt(col, row);
+            (brunzit::IsWordKey(cell) ? words : signs) << toQt(cell.caption);
+        }
+    QFont keyFont(QStringLiteral("Arial"));
+    keyFont.setBold(true);
+    const QSize box = brunzit::GridKey::captionBoxFor(key).size();
+    QFont signFont = keyFont;
+    signFont.setPixelSize(brunzit::fittingPixelSize(keyFont, signs, box,
+                                                    key.height() * kKeyFontPixels / brunzit::GridKeyHeight));
+    QFont wordFont = keyFont;
+    wordFont.setPixelSize(brunzit::fittingPixelSize(keyFont, words, box,
+                                                    key.height() * kWordKeyFontPixels / brunzit::GridKeyHeight));
+    for (int row = 0; row < brunzit::GridRows; ++row)
+        for (int col = 0; col < brunzit::GridColumns; ++col) {
+            QLabel* label = GridKey(col, row);
+            label->setGeometry(col * key.width(), row * key.height(), key.width(), key.height());
+            label->setFont(brunzit::IsWordKey(*brunzit::GridCellAt(col, row)) ? wordFont : signFont);
+        }
 }
 
 QFontDialog* TFormPrincipal::FontDialogEditorInstance()
@@ -172,15 +215,48 @@ QFontDialog* TFormPrincipal::FontDialogEditorInstance()
     return fontDialogEditor_;
 }
 
+namespace brunzit {
+
+QString DocumentsStartFolder()
+{
+    return StartFolderFor(QString::fromStdString(executableFolder()));
+}
+
+QString StartFolderFor(const QString& program)
+{
+    // An installed program's folder cannot be written: the user's documents.
+    if (QFileInfo(program).isWritable())
+        return program;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && (QFileInfo(documents).isDir() || QDir().mkpath(documents)))
+        return documents;
+    return QDir::homePath();
+}
+
+}  // namespace brunzit
+
 namespace {
 
 QFileDialog* makeTextFileDialog(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode)
 {
-    auto* dialog = new QFileDialog(parent, title, QString::fromStdString(brunzit::executableFolder()),
+    auto* dialog = new QFileDialog(parent, title, brunzit::DocumentsStartFolder(),
                                    QStringLiteral("Text Files (*.txt)"));
     dialog->setAccessibleName(title);
     dialog->setAcceptMode(mode);
     dialog->setDefaultSuffix(QStringLiteral("txt"));
+    // A name typed while the completion list shows must not leave the list
+    // open over the editor, catching every key, once the dialog has closed.
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+            if (completer->popup())
+                completer->popup()->hide();
+        // Each Open starts from an empty name, not the last one typed.
+        if (dialog->acceptMode() == QFileDialog::AcceptOpen) {
+            dialog->selectFile(QString());
+            for (QLineEdit* name : dialog->findChildren<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->clear();
+        }
+    });
     return dialog;
 }
 
@@ -219,6 +295,26 @@ void TFormPrincipal::SetCompanions(QDialog* aboutBox, TFormLletra* formLletra, Q
                 MenuVeureLaLletraQueEsDiu->setChecked(false);
         });
     }
+}
+
+void TFormPrincipal::WatchDialogs()
+{
+    dialogWatch_ = new brunzit::DialogWatch(this);
+    dialogWatch_->firstOpened = [this] {
+        if (formLletra_ && formLletra_->isVisible()) {
+            formLletra_->hide();
+            lletraHiddenForDialog_ = true;
+        }
+    };
+    dialogWatch_->lastClosed = [this] {
+        const bool back = std::exchange(lletraHiddenForDialog_, false);
+        if (back && formLletra_ && MenuVeureLaLletraQueEsDiu->isChecked()) {
+            formLletra_->show();
+            if (isVisible())
+                brunzit::bringToFront(this);
+        }
+    };
+    dialogWatch_->messageShown = [this](const QString& said) { SayText(fromQt(said)); };
 }
 
 std::string TFormPrincipal::EditorText() const
@@ -264,10 +360,17 @@ void TFormPrincipal::ColourKey(QLabel* key, bool highlighted)
 {
     if (!key)
         return;
-    QPalette palette = key->palette();
+    // One key at a time: highlighting a key takes the highlight off any
+    // other, whatever sequence of scheme and keyboard switches came before.
     const bool dark = MenuFonsNegre && MenuFonsNegre->isChecked();
-    palette.setColor(QPalette::WindowText, highlighted ? kHighlight : dark ? Qt::white : Qt::black);
-    key->setPalette(palette);
+    for (QLabel* other : keys_) {
+        auto* gridKey = static_cast<brunzit::GridKey*>(other);
+        gridKey->setScheme(dark);
+        if (other == key)
+            gridKey->setHighlighted(highlighted);
+        else if (highlighted)
+            gridKey->setHighlighted(false);
+    }
     if (highlighted)
         ReportHighlight(key);
 }

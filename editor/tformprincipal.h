@@ -28,6 +28,11 @@ class QTimer;
 class TFormLletra;
 
 namespace brunzit {
+// Where Open and Save start: the program's folder, or the user's documents
+// folder when the program's cannot be written.
+QString DocumentsStartFolder();
+QString StartFolderFor(const QString& programFolder);
+class DialogWatch;
 class DocumentCommands;
 class TextSpeaker;
 }
@@ -253,6 +258,10 @@ private:
     void ReplaceBexo();
     std::string EditorTailWithLastSeparator() const;
     void ColourKey(QLabel* key, bool highlighted);
+    // Sizes and places the 48 keys and their fonts for a panel of that size.
+    void LayoutKeys(QSize panel);
+    // The editor font, its colour as the scheme shows it.
+    void ApplyEditorFont();
     bool Catalan() const;
     bool GridVisible() const;
     bool SpeakTyped() const;
@@ -269,6 +278,11 @@ private:
     brunzit::TextSpeaker* speaker_ = nullptr;
 
     brunzit::DocumentCommands* documents_ = nullptr;
+    // Keeps the large-letter window out of the dialogs' way and says what
+    // each message box asks.
+    brunzit::DialogWatch* dialogWatch_ = nullptr;
+    bool lletraHiddenForDialog_ = false;
+    void WatchDialogs();
     QFontDialog* fontDialogEditor_ = nullptr;
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;

@@ -68,7 +68,7 @@ void TFormPrincipal::LoadSettings()
         formLletra_->ApplyLetterFont(*stored.fontLletra);
     if (stored.fontEditor) {
         FontEditor = *stored.fontEditor;
-        brunzit::applyFontChoice(Editor, FontEditor);
+        ApplyEditorFont();
     }
     if (options.darkColours)
         MenuFonsNegreClick();
@@ -198,7 +198,14 @@ void TFormPrincipal::CreateDocuments()
 void TFormPrincipal::MenuCanviarLaFontDelEditorClick()
 {
     if (brunzit::runFontDialog(FontDialogEditorInstance(), FontEditor))
-        brunzit::applyFontChoice(Editor, FontEditor);
+        ApplyEditorFont();
+}
+
+void TFormPrincipal::ApplyEditorFont()
+{
+    brunzit::applyFontChoice(Editor, FontEditor);
+    const QColor own = brunzit::colourOf(FontEditor.colour, QGuiApplication::palette());
+    brunzit::setTextColour(Editor, brunzit::editorTextColour(own, MenuFonsNegre->isChecked()));
 }
 
 void TFormPrincipal::MenuFonsNegreClick()
@@ -217,6 +224,7 @@ void TFormPrincipal::FonsNegreToggled(bool dark)
     // The highlighted key is found again from the position.
     KeyAt(selection_.position().col, selection_.position().row);
     const std::string word = brunzit::ApplyDarkColours(dark, formLletra_, Editor, keys_, CurrentKey);
+    ApplyEditorFont();
     brunzit::SettingsFile().WriteDarkColours(word == brunzit::YesWord);
 }
 

@@ -87,6 +87,10 @@ bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
+    if (watched == PanelLletres && event->type() == QEvent::Resize) {
+        LayoutKeys(static_cast<QResizeEvent*>(event)->size());
+        return false;
+    }
     if (auto* key = qobject_cast<QLabel*>(watched); key && key->parentWidget() == PanelLletres) {
         if (event->type() == QEvent::MouseMove) {
             const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <array>
 
+#include "editor/qttranslation.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
@@ -127,6 +128,7 @@ void TFormPrincipal::CreateMenus()
     languageGroup_->addAction(MenuCatala);
     languageGroup_->addAction(MenuCastellano);
 
+    brunzit::UseQtTranslation(true);
     MenuParlant = MainMenu1->addAction(toQt("&Parlant de..."));
     MenuParlant->setObjectName(QStringLiteral("MenuParlant"));
 
@@ -174,6 +176,7 @@ void TFormPrincipal::SetCaptions(bool catalan)
         else
             static_cast<QAction*>(items[i])->setText(caption);
     }
+    brunzit::UseQtTranslation(catalan);
     NameForAccessibility();
 }
 

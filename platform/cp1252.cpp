@@ -1,5 +1,6 @@
 #include "platform/cp1252.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace brunzit {
@@ -96,6 +97,28 @@ std::string cp1252ToUtf8(std::string_view text)
     for (char c : text)
         appendUtf8(out, toUnicode(static_cast<unsigned char>(c)));
     return out;
+}
+
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8(text, i, cp);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string fileTextToCp1252(std::string_view bytes)
+{
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii || !isUtf8(bytes))
+        return std::string(bytes);
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    return utf8ToCp1252(bytes);
 }
 
 std::string utf8ToCp1252(std::string_view text)

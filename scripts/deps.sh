@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config git ccache
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev
   libespeak-ng-dev espeak-ng-data espeak-ng
   libspeechd-dev libpulse-dev

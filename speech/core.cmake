@@ -7,6 +7,12 @@ if(NOT TARGET speech_dictionary)
     ${CMAKE_CURRENT_LIST_DIR}/exceptiondictionary.cpp ${CMAKE_CURRENT_LIST_DIR}/exceptiondictionary.h
   )
   target_include_directories(speech_dictionary PUBLIC ${PROJECT_SOURCE_DIR})
+  # The file's bytes are decoded with the code-page helpers.
+  if(TARGET platform_core)
+    target_link_libraries(speech_dictionary PUBLIC platform_core)
+  else()
+    target_sources(speech_dictionary PRIVATE ${PROJECT_SOURCE_DIR}/platform/cp1252.cpp)
+  endif()
 endif()
 
 if(TARGET speech)

@@ -1,5 +1,7 @@
 #include "speech/exceptiondictionary.h"
 
+#include "platform/cp1252.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -321,7 +323,8 @@ ExceptionDictionary::LoadStatus ExceptionDictionary::loadFromFile(const std::str
     content.resize(got);
     if (content.find('\0') != std::string::npos)
         return LoadStatus::ReadFailed;
-    return loadFromBytes(content) > 0 ? LoadStatus::Loaded : LoadStatus::NoEntries;
+    // The engines take Windows-1252; an editor may well have saved UTF-8.
+    return loadFromBytes(fileTextToCp1252(content)) > 0 ? LoadStatus::Loaded : LoadStatus::NoEntries;
 }
 
 void ApplyEntriesInTurn(const std::vector<ExceptionEntry>& entries, std::string& text)

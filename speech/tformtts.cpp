@@ -167,6 +167,7 @@ void TFormTTS::BuildControls() {
     connect(ListBoxMotorsDeVeu, &QListWidget::currentRowChanged, this, [this](int) {
         rowChangedSincePress_ = true;
         ListBoxMotorsDeVeuClick();
+        SayCurrentEntry();
     });
     connect(ListBoxMotorsDeVeu, &QListWidget::itemClicked, this, [this](QListWidgetItem*) {
         if (!rowChangedSincePress_) ListBoxMotorsDeVeuClick();
@@ -210,6 +211,15 @@ void TFormTTS::ShowRate() {
 void TFormTTS::ListBoxMotorsDeVeuClick() {
     service_.Choose(ListBoxMotorsDeVeu->currentRow());
     ShowRate();
+}
+
+void TFormTTS::SayCurrentEntry() {
+    // In the voice just chosen: a user who cannot see hears each voice as
+    // it is reached, and what it says is its own entry.
+    const int row = ListBoxMotorsDeVeu->currentRow();
+    if (row < 0 || row >= static_cast<int>(service_.Entries().size())) return;
+    service_.StopSpeaking();
+    service_.SpeakText(service_.Entries()[static_cast<std::size_t>(row)]);
 }
 
 void TFormTTS::ApplyRate() {

@@ -62,6 +62,7 @@ private:
     void BuildControls();
     void SelectWithoutClick(int row);
     void ShowRate();
+    void SayCurrentEntry();
 
     brunzit::SpeechService& service_;
     TFormDiccionariExcepcions* dictionary_;

@@ -3,9 +3,12 @@
 // place: what reaches "brunzit.ini", what a restart brings back, what clicks
 // reported in the file make the window say and type.
 
+#include "editor/gridkey.h"
+#include <random>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -337,6 +340,9 @@ TEST_F(KeepingTest, EditorFontCommandAppliesOnlyAConfirmedChoice)
         QTimer::singleShot(0, form.get(), [this, confirm] {
             QFontDialog* dialog = form->FontDialogEditorInstance();
             ASSERT_TRUE(dialog->isVisible());
+            // It starts from the editor's font as the system draws it, bold.
+            EXPECT_EQ(dialog->currentFont().family(), QFontInfo(initialEditorFont().font).family());
+            EXPECT_TRUE(dialog->currentFont().bold());
             QFont browsed(QStringLiteral("Courier"));
             browsed.setPixelSize(30);
             dialog->setCurrentFont(browsed);
@@ -365,6 +371,8 @@ TEST_F(KeepingTest, SwitchingTheSchemeWritesItAtOnce)
         form->MenuFonsNegre->trigger();
         EXPECT_EQ(Settings().read(SettingsSection, "FONS NEGRE", "<none>"), row.word);
         EXPECT_EQ(form->Editor->palette().color(QPalette::Base), row.background);
+        // The default black editor font is drawn in the scheme's text colour.
+        EXPECT_EQ(form->Editor->palette().color(QPalette::Text), row.keyText);
         EXPECT_EQ(form->B->palette().color(QPalette::Window), row.background);
         EXPECT_EQ(form->B->palette().color(QPalette::WindowText), row.keyText);
         EXPECT_EQ(form->A->palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -373,6 +381,41 @@ TEST_F(KeepingTest, SwitchingTheSchemeWritesItAtOnce)
         EXPECT_EQ(form->A->palette().color(QPalette::WindowText), row.keyText);
         EXPECT_EQ(form->B->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         Key(Qt::Key_Left);
+    }
+}
+
+TEST_F(KeepingTest, ExactlyOneKeyIsHighlightedAfterAnySequenceOfSwitches)
+{
+    auto highlighted = [this] {
+        std::vector<QString> names;
+        for (auto* key : form->PanelLletres->findChildren<GridKey*>())
+            if (key->highlighted() || key->palette().color(QPalette::WindowText) == QColor(255, 0, 0))
+                names.push_back(key->objectName());
+        return names;
+    };
+    // Scanning moves the shared position; the scheme switched meanwhile must
+    // not leave a second key red once the grid is back.
+    Keys(Qt::Key_Right, 3);
+    form->MenuFonsNegre->trigger();
+    Key(Qt::Key_Right);
+    ShowGrid();
+    EXPECT_EQ(highlighted(), std::vector<QString>{QStringLiteral("A")});
+
+    // Any mixture of switches and moves, checked against the position.
+    std::mt19937 random(13);
+    for (int step = 0; step < 300; ++step) {
+        switch (random() % 6) {
+        case 0: form->MenuFonsNegre->trigger(); break;
+        case 1: form->MenuTeclatVisible->trigger(); break;
+        case 2: Key(Qt::Key_Right); break;
+        case 3: Key(Qt::Key_Down); break;
+        case 4: Key(Qt::Key_Left); break;
+        default: Key(Qt::Key_Up); break;
+        }
+        if (!form->MenuTeclatVisible->isChecked())
+            continue;
+        const Position at = form->Choosing().position();
+        ASSERT_EQ(highlighted(), std::vector<QString>{form->GridKey(at.col, at.row)->objectName()}) << "step " << step;
     }
 }
 

@@ -8,9 +8,17 @@
 #include <QFontDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QCompleter>
+#include <QAbstractItemView>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QStandardPaths>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QMenuBar>
 #include <QTimer>
 
+#include "editor/gridkey.h"
 #include "editor/saytext.h"
 #include "editor/documents.h"
 #include "platform/cp1252.h"
@@ -45,30 +53,42 @@ TEST_F(CompositionTest, TitleNamesTheUntitledDocument)
     EXPECT_EQ(form->DocumentName, "/home/u/cartes/carta.txt");
 }
 
-TEST_F(CompositionTest, KeysSitOnTheGridWithTheirFonts)
+TEST_F(CompositionTest, KeysFillThePanelWithCaptionsThatFit)
 {
     EXPECT_FALSE(form->PanelLletres->isVisibleTo(form.get()));
-    EXPECT_EQ(form->PanelLletres->height(), 290);
-    struct Row {
-        QLabel* key;
-        const char* name;
-        int col, row, pixels;
-    };
-    const std::vector<Row> rows = {
-        {form->A, "A", 0, 0, 67},          {form->Return, "Return", 10, 0, 53},
-        {form->Llegir, "Llegir", 11, 0, 53}, {form->punt, "punt", 10, 1, 67},
-        {form->YGREGA, "YGREGA", 4, 2, 67}, {form->dividid, "dividid", 9, 2, 67},
-        {form->Calcular, "Calcular", 11, 2, 53}, {form->siete, "siete", 7, 3, 67},
-        {form->espai, "espai", 10, 3, 67}, {form->Imprimir, "Imprimir", 11, 3, 53},
-    };
-    for (const Row& row : rows) {
-        ASSERT_NE(row.key, nullptr) << row.name;
-        EXPECT_EQ(row.key->objectName(), QString::fromLatin1(row.name));
-        EXPECT_EQ(row.key->geometry(), QRect(row.col * 64, row.row * 72, 64, 72)) << row.name;
-        EXPECT_EQ(row.key->font().pixelSize(), row.pixels) << row.name;
-        EXPECT_TRUE(row.key->font().bold()) << row.name;
-        EXPECT_EQ(form->GridKey(row.col, row.row), row.key) << row.name;
-        EXPECT_FALSE(row.key->accessibleName().isEmpty()) << row.name;
+    ShowGrid();
+    form->showNormal();
+    int smallSign = 0;
+    // The design's window, then a wide screen's.
+    for (const QSize window : {QSize(774, 596), QSize(1920, 1050)}) {
+        SCOPED_TRACE(window.width());
+        form->resize(window);
+        QCoreApplication::processEvents();
+        const QSize panel = form->PanelLletres->size();
+        EXPECT_EQ(panel.width(), form->centralWidget()->width());
+        EXPECT_GE(panel.height(), std::max(290, form->centralWidget()->height() * 2 / 5));
+        const QSize key(panel.width() / 12, panel.height() / 4);
+        const QRect box = GridKey::captionBoxFor(key);
+        for (int row = 0; row < 4; ++row) {
+            for (int col = 0; col < 12; ++col) {
+                QLabel* label = form->GridKey(col, row);
+                EXPECT_EQ(label->geometry(), QRect(col * key.width(), row * key.height(), key.width(), key.height()));
+                EXPECT_TRUE(label->font().bold());
+                // Never cut: the caption's ink, centred, stays inside the frame.
+                const QRect ink = QFontMetrics(label->font()).tightBoundingRect(label->text());
+                EXPECT_LE(ink.width(), box.width()) << label->objectName().toStdString();
+                EXPECT_LE(ink.height(), box.height()) << label->objectName().toStdString();
+                const bool word = label->text().size() > 1;
+                EXPECT_EQ(label->font(), (word ? form->Return : form->A)->font());
+            }
+        }
+        EXPECT_GT(form->A->font().pixelSize(), smallSign);
+        smallSign = form->A->font().pixelSize();
+        // The pointer's cell follows the key sizes: the middle of "Z" says "Z".
+        form->ControlMouseMove(form->Z, key.width() / 2, key.height() / 2);
+        EXPECT_EQ(form->Choosing().position().col, 5);
+        EXPECT_EQ(form->Choosing().position().row, 2);
+        form->ControlMouseMove(form->A, 0, 0);
     }
     EXPECT_EQ(form->PanelLletres->findChildren<QLabel*>().size(), 48);
     EXPECT_EQ(form->Editor->font().pixelSize(), 16);
@@ -143,6 +163,29 @@ TEST_F(CompositionTest, DocumentCommandsUseTheWindowsFileDialogs)
     });
     EXPECT_TRUE(form->Documents()->Dialogs().chooseFileToOpen().isEmpty());
     EXPECT_EQ(form->findChildren<QFileDialog*>().size(), 2);
+}
+
+TEST_F(CompositionTest, FileDialogsStartSomewhereWritableAndOpenStartsEmpty)
+{
+    EXPECT_EQ(StartFolderFor(QDir::tempPath()), QDir::tempPath());
+    const QString documents = StartFolderFor(QStringLiteral("/no/such/program/folder"));
+    EXPECT_EQ(documents, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    EXPECT_TRUE(QFileInfo(documents).isDir());
+
+    QFileDialog* open = form->OpenDialogInstance();
+    open->setOption(QFileDialog::DontUseNativeDialog);
+    auto* name = open->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    QTimer::singleShot(0, open, [open, name] {
+        name->setText(QStringLiteral("carta"));
+        for (QCompleter* completer : open->findChildren<QCompleter*>())
+            completer->popup()->show();
+        open->reject();
+    });
+    open->exec();
+    for (QCompleter* completer : open->findChildren<QCompleter*>())
+        EXPECT_FALSE(completer->popup()->isVisible()) << "no list left catching keys";
+    EXPECT_TRUE(name->text().isEmpty());
 }
 
 TEST_F(CompositionTest, KeyAtLooksUpACellAndLeavesTheKeyOutsideTheGrid)
@@ -262,6 +305,26 @@ TEST_F(MenuTest, LanguageCommandsSetThe19Captions)
     form->MenuCatala->trigger();  // the ticked language stays ticked
     EXPECT_TRUE(form->MenuCatala->isChecked());
     EXPECT_TRUE(Said().empty());
+}
+
+TEST_F(MenuTest, QtTextsFollowTheInterfaceLanguage)
+{
+    struct Row {
+        void (TFormPrincipal::*command)();
+        const char* yes;
+        const char* cancel;
+    };
+    // Back to Catalan last: the translation is the process's.
+    for (const Row& row : {Row{&TFormPrincipal::MenuCastellanoClick, "&S\u00ed", "Cancelar"},
+                           Row{&TFormPrincipal::MenuCatalaClick, "&S\u00ed", "Cancel\u00b7la"}}) {
+        SCOPED_TRACE(row.cancel);
+        (form.get()->*row.command)();
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8(row.yes));
+        EXPECT_EQ(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("No"));
+        EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(u'&'), QString::fromUtf8(row.cancel));
+    }
 }
 
 TEST_F(MenuTest, OptionCommandsFlipTheirTickFromTheMenuOrDirectly)
@@ -386,6 +449,60 @@ TEST_F(CompositionTest, KeysAreButtonsAndTheHighlightIsTheReadersFocus)
 std::string LetterShown(const TFormLletra& lletra)
 {
     return utf8ToCp1252(lletra.LabelLletra->text().toUtf8().toStdString());
+}
+
+TEST_F(SayTextTest, DialogsPushTheLetterAsideAndMessageBoxesAreSaid)
+{
+    form->MenuVeureLaLletraQueEsDiu->trigger();
+    form->SayText("A");
+    ASSERT_TRUE(lletra->isVisible());
+    Said();
+    struct Row {
+        const char* name;
+        std::function<QDialog*()> make;
+        Spoken said;
+    };
+    const std::vector<Row> rows = {
+        {"question", [this] {
+             auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("brunzit"),
+                                         QStringLiteral("Salvar canvis a carta?"),
+                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, form.get());
+             return box;
+         }, {}},
+        {"file dialog", [this] { return new QFileDialog(form.get()); }, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<QDialog> dialog(row.make());
+        bool hiddenMeanwhile = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            // A letter said while the dialog is open does not bring the window back.
+            form->SayText("B");
+            hiddenMeanwhile = !lletra->isVisible();
+            dialog->reject();
+        });
+        dialog->exec();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(hiddenMeanwhile);
+        EXPECT_TRUE(lletra->isVisible()) << "back once the dialog has closed";
+        const Spoken said = Said();
+        if (auto* box = qobject_cast<QMessageBox*>(dialog.get())) {
+            ASSERT_EQ(said.size(), 2u);
+            // The question, then every button in screen order.
+            EXPECT_EQ(said[0].rfind("salvar canvis a carta?", 0), 0u) << said[0];
+            for (QAbstractButton* button : box->buttons())
+                EXPECT_NE(said[0].find(utf8ToCp1252(button->text().remove(u'&').toLower().toUtf8().toStdString())),
+                          std::string::npos);
+        } else {
+            EXPECT_EQ(said, Spoken{"b"});
+        }
+    }
+    // Closed by the user while a dialog was open: it stays closed.
+    form->MenuVeureLaLletraQueEsDiu->trigger();
+    QFileDialog dialog(form.get());
+    QTimer::singleShot(0, &dialog, &QDialog::reject);
+    dialog.exec();
+    EXPECT_FALSE(lletra->isVisible());
 }
 
 TEST_F(SayTextTest, ShowsTheLetterOnlyWhileTheOptionIsOn)

@@ -90,5 +90,22 @@ INSTANTIATE_TEST_SUITE_P(
                     Utf8Case {"truncated_sequence", "\xE2\x82", "\xE2\x82", true}),
     [](const testing::TestParamInfo<Utf8Case>& info) { return std::string(info.param.name); });
 
+TEST(Cp1252Test, AFileIsReadAsUtf8OnlyWhenItIsValidUtf8)
+{
+    struct Row {
+        const char* name;
+        std::string bytes, cp1252;
+    };
+    const Row rows[] = {
+        {"utf8", "revisi\xC3\xB3 revisio\r\n", "revisi\xF3 revisio\r\n"},
+        {"utf8 with a byte-order mark", "\xEF\xBB\xBFm\xC3\xA9s mes", "m\xE9s mes"},
+        {"windows-1252", "revisi\xF3 revisio", "revisi\xF3 revisio"},
+        {"mixed: one invalid byte keeps it all", "\xC3\xB3 \xF3", "\xC3\xB3 \xF3"},
+        {"ascii", "abc", "abc"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(fileTextToCp1252(row.bytes), row.cp1252) << row.name;
+}
+
 }  // namespace
 }  // namespace brunzit

@@ -142,6 +142,9 @@ TEST_F(ServiceTest, ArrowKeysChooseAVoice) {
     EXPECT_EQ(msp->chosen, std::vector<int>{1});
     QTest::keyClick(form.ListBoxMotorsDeVeu, Qt::Key_Down);
     EXPECT_EQ(sapi->chosen, std::vector<int>{0});
+    // Each voice reached says its own entry, so that it can be chosen by ear.
+    EXPECT_EQ(msp->spoken, std::vector<std::string>{service->Entries()[1]});
+    EXPECT_EQ(sapi->spoken, std::vector<std::string>{service->Entries()[2]});
 }
 
 TEST_F(ServiceTest, AClickBelowTheEntriesKeepsTheChosenVoice) {

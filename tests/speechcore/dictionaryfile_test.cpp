@@ -49,6 +49,15 @@ TEST_F(DictionaryFile, EveryKindOfLineBreakEndsALine)
     }
 }
 
+TEST_F(DictionaryFile, AUtf8FileReachesTheEnginesInWindows1252)
+{
+    ExceptionDictionary dictionary;
+    ASSERT_EQ(dictionary.loadFromFile(write("u.txt", "revisi\xC3\xB3 revisi\xC3\xB2\r\n")), Status::Loaded);
+    std::string text = "la revisi\xF3 final";
+    dictionary.ApplyExceptions(text);
+    EXPECT_EQ(text, "la revisi\xF2 final");
+}
+
 TEST_F(DictionaryFile, ReloadReplacesTheWholeTable)
 {
     ExceptionDictionary dictionary;
