@@ -7,4 +7,6 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keeping.cpp
   ${CMAKE_CURRENT_LIST_DIR}/saytext.h
   ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/documentend.h
+  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/documentend.cpp
 )
