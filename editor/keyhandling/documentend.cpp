@@ -158,50 +158,70 @@ void BexoFixer::Watch(QTextDocument* document)
     document_ = document;
     // A document reports its changes only once it has a layout.
     document->documentLayout();
-    from_ = 0;
-    to_ = EndOf(*document);
+    changed_ = {{0, EndOf(*document)}};
     changes_ = QObject::connect(document, &QTextDocument::contentsChange, document,
-                                [this](int position, int removed, int added) {
-                                    // The union of the old range, shifted by
-                                    // this change, and the changed text.
-                                    if (from_ > to_) {
-                                        from_ = position;
-                                        to_ = position + added;
-                                        return;
-                                    }
-                                    to_ = to_ <= position ? std::max(to_, position + added)
-                                                          : std::max(position + added, to_ + added - removed);
-                                    from_ = std::min(from_, position);
-                                });
+                                [this](int position, int removed, int added) { Changed(position, removed, added); });
+}
+
+void BexoFixer::Changed(int position, int removed, int added)
+{
+    // Ranges after the change move with the text; one that the change
+    // touches joins the changed text.
+    std::pair<int, int> fresh{position, position + added};
+    std::vector<std::pair<int, int>> ranges;
+    ranges.reserve(changed_.size() + 1);
+    for (auto [from, to] : changed_) {
+        if (to < position) {
+            ranges.push_back({from, to});
+        } else if (from > position + removed) {
+            ranges.push_back({from + added - removed, to + added - removed});
+        } else {
+            fresh.first = std::min(fresh.first, from);
+            fresh.second = std::max(fresh.second, to + added - removed);
+        }
+    }
+    ranges.insert(std::upper_bound(ranges.begin(), ranges.end(), fresh), fresh);
+    constexpr std::size_t kMostRanges = 16;
+    if (ranges.size() > kMostRanges) {
+        // The two nearest become one.
+        std::size_t nearest = 0;
+        for (std::size_t i = 1; i + 1 < ranges.size(); ++i) {
+            if (ranges[i + 1].first - ranges[i].second < ranges[nearest + 1].first - ranges[nearest].second)
+                nearest = i;
+        }
+        ranges[nearest].second = ranges[nearest + 1].second;
+        ranges.erase(ranges.begin() + static_cast<std::ptrdiff_t>(nearest) + 1);
+    }
+    changed_ = std::move(ranges);
 }
 
 void BexoFixer::Fix(QTextDocument* document)
 {
     if (document != document_)
         Watch(document);
-    if (from_ > to_)
-        return;
     const QString pattern = QStringLiteral("BEXO");
-    const int from = std::max(0, from_ - static_cast<int>(pattern.size()) + 1);
-    const int to = std::min(EndOf(*document), to_ + static_cast<int>(pattern.size()) - 1);
-    const QString changed = Characters(*document, from, to);
+    const int reach = static_cast<int>(pattern.size()) - 1;
+    const int last = EndOf(*document);
     // One edit for all: one undo step, one layout. The replacement is as long
     // as the pattern, so the positions found stay valid.
     QTextCursor cursor(document);
     bool editing = false;
-    for (qsizetype at = changed.indexOf(pattern); at >= 0; at = changed.indexOf(pattern, at + pattern.size())) {
-        if (!editing) {
-            cursor.beginEditBlock();
-            editing = true;
+    for (const auto& [changedFrom, changedTo] : changed_) {
+        const int from = std::clamp(changedFrom - reach, 0, last);
+        const QString text = Characters(*document, from, std::clamp(changedTo + reach, from, last));
+        for (qsizetype at = text.indexOf(pattern); at >= 0; at = text.indexOf(pattern, at + pattern.size())) {
+            if (!editing) {
+                cursor.beginEditBlock();
+                editing = true;
+            }
+            cursor.setPosition(from + static_cast<int>(at));
+            cursor.setPosition(from + static_cast<int>(at + pattern.size()), QTextCursor::KeepAnchor);
+            cursor.insertText(QStringLiteral("BEX\u00D3"));
         }
-        cursor.setPosition(from + static_cast<int>(at));
-        cursor.setPosition(from + static_cast<int>(at + pattern.size()), QTextCursor::KeepAnchor);
-        cursor.insertText(QStringLiteral("BEX\u00D3"));
     }
     if (editing)
         cursor.endEditBlock();
-    from_ = 0;
-    to_ = -1;
+    changed_.clear();
 }
 
 }  // namespace brunzit

@@ -9,6 +9,8 @@
 #include <QString>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "editor/selection.h"
 
@@ -63,10 +65,12 @@ public:
 
 private:
     void Watch(QTextDocument* document);
+    void Changed(int position, int removed, int added);
     QPointer<QTextDocument> document_;
     QMetaObject::Connection changes_;
-    int from_ = 0;  // the changed range, from_ > to_ when none
-    int to_ = -1;
+    // The changed ranges [from, to), apart and in order: an edit far back
+    // (a calculated line) must not make the next fix read all that follows.
+    std::vector<std::pair<int, int>> changed_;
 };
 
 }  // namespace brunzit
