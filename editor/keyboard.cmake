@@ -12,4 +12,6 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/dialogwatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/qttranslation.h
   ${CMAKE_CURRENT_LIST_DIR}/qttranslation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/documentend.h
+  ${CMAKE_CURRENT_LIST_DIR}/keyhandling/documentend.cpp
 )

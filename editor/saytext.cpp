@@ -3,10 +3,13 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <array>
 #include <utility>
 
 #include "editor/dialogwatch.h"
+#include "editor/keyhandling/documentend.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
@@ -75,33 +78,136 @@ std::optional<std::string> SpokenText(const std::string& text, bool catalan)
 
 }  // namespace brunzit
 
+void TFormPrincipal::ShowSaid(const std::string& text)
+{
+    if (!formLletra_ || !MenuVeureLaLletraQueEsDiu->isChecked())
+        return;
+    // Function and block names are said but not shown.
+    const brunzit::Position at = selection_.position();
+    const bool hidden = !GridVisible() && (at.row == brunzit::FunctionsBlock || at.col == -1);
+    const std::string shown = hidden ? std::string() : brunzit::DisplayForm(text);
+    if (formLletra_->LabelLletra)
+        formLletra_->LabelLletra->setText(QString::fromUtf8(brunzit::cp1252ToUtf8(shown)));
+    // While a dialog is open the letter waits behind it; the dialog keeps
+    // the keyboard.
+    if (dialogWatch_ && dialogWatch_->anyOpen())
+        return;
+    if (!formLletra_->isVisible())
+        formLletra_->show();
+    // The letter window must not take the keyboard away from the editor.
+    brunzit::bringToFront(this);
+}
+
 void TFormPrincipal::SayText(const std::string& text)
 {
-    if (formLletra_ && MenuVeureLaLletraQueEsDiu->isChecked()) {
-        // Function and block names are said but not shown.
-        const brunzit::Position at = selection_.position();
-        const bool hidden = !GridVisible() && (at.row == brunzit::FunctionsBlock || at.col == -1);
-        const std::string shown = hidden ? std::string() : brunzit::DisplayForm(text);
-        if (formLletra_->LabelLletra)
-            formLletra_->LabelLletra->setText(QString::fromUtf8(brunzit::cp1252ToUtf8(shown)));
-        // While a dialog is open the letter waits behind it; the dialog keeps
-        // the keyboard.
-        if (!dialogWatch_ || !dialogWatch_->anyOpen()) {
-            if (!formLletra_->isVisible())
-                formLletra_->show();
-            // The letter window must not take the keyboard away from the editor.
-            brunzit::bringToFront(this);
-        }
-    }
+    ShowSaid(text);
     const std::optional<std::string> spoken = brunzit::SpokenText(text, Catalan());
     if (!spoken || !speaker_)
         return;
+    CutOnInput();
+    if (!queued_.empty()) {
+        // Said after the text being read, as it would have been had that
+        // text been handed over whole.
+        queued_.push_back({QString(), 0, *spoken});
+        return;
+    }
+    Speak(*spoken);
+}
+
+void TFormPrincipal::CutOnInput()
+{
     // The first text of a key, a click or a pointer move cuts off what is
     // still being said, so that what is heard is where the user is.
     if (cutPending_ && MenuTallarLaVeu->isChecked())
-        speaker_->StopSpeaking();
+        StopSpeaking();
     cutPending_ = false;
+}
+
+void TFormPrincipal::Speak(const std::string& spoken)
+{
     ++speaking_;
-    speaker_->SpeakText(*spoken);
+    speaker_->SpeakText(spoken);
     --speaking_;
+}
+
+void TFormPrincipal::StopSpeaking()
+{
+    queued_.clear();
+    if (readTimer_)
+        readTimer_->stop();
+    if (speaker_)
+        speaker_->StopSpeaking();
+}
+
+namespace {
+
+// Pieces of a read-all end after a blank or a line break: the dictionary's
+// words never hold one, so it rewrites each piece as it would the whole.
+bool EndsPiece(QChar c)
+{
+    switch (c.unicode()) {
+    case u' ':
+    case u'\n':
+    case QChar::Nbsp:
+    case QChar::ParagraphSeparator:
+    case QChar::LineSeparator:
+        return true;
+    default:
+        return false;
+    }
+}
+
+constexpr qsizetype kReadPiece = 16 * 1024;
+
+}  // namespace
+
+void TFormPrincipal::ReadAll()
+{
+    ReplaceBexo();
+    const QString text = Editor->toPlainText();
+    if (text.size() <= kReadPiece) {
+        SayText(brunzit::PlainTextToCp1252(text));
+        return;
+    }
+    // A long text is handed to the speech service a piece at a time, each
+    // from its own pass of the event loop, so that no key waits for the
+    // whole text to be converted and rewritten.
+    if (formLletra_ && MenuVeureLaLletraQueEsDiu->isChecked())
+        ShowSaid(brunzit::PlainTextToCp1252(text));
+    if (!speaker_ || brunzit::IsSoundFileName(brunzit::PlainTextToCp1252(text.right(8))))
+        return;
+    CutOnInput();
+    queued_.push_back({text, 0, std::string()});
+    if (queued_.size() == 1)
+        SpeakNextPiece();
+}
+
+void TFormPrincipal::SpeakNextPiece()
+{
+    if (queued_.empty())
+        return;
+    Queued& first = queued_.front();
+    std::string spoken = first.spoken;
+    if (!first.toRead.isEmpty()) {
+        const QString& text = first.toRead;
+        qsizetype end = std::min(text.size(), first.next + kReadPiece);
+        while (end < text.size() && !EndsPiece(text[end - 1]))
+            ++end;
+        spoken = brunzit::LowerCaseAscii(
+            brunzit::ReplaceLineBreaks(brunzit::PlainTextToCp1252(text.mid(first.next, end - first.next))));
+        first.next = end;
+    }
+    if (first.toRead.isEmpty() || first.next == first.toRead.size())
+        queued_.pop_front();
+    Speak(spoken);
+    // A waiting engine runs events while it speaks: a stop may have emptied
+    // the queue meanwhile.
+    if (queued_.empty())
+        return;
+    if (!readTimer_) {
+        readTimer_ = new QTimer(this);
+        readTimer_->setSingleShot(true);
+        connect(readTimer_, &QTimer::timeout, this, &TFormPrincipal::SpeakNextPiece);
+    }
+    readTimer_->start(0);
 }

@@ -328,14 +328,14 @@ void TFormPrincipal::SetEditorText(const std::string& text)
     // the document modified, as typing would.
     QTextCursor cursor(Editor->document());
     cursor.select(QTextCursor::Document);
-    cursor.insertText(toQt(brunzit::FromCrLf(text)));
+    cursor.insertText(brunzit::Cp1252ToEditorText(text));
 }
 
 void TFormPrincipal::AppendText(const std::string& text)
 {
     QTextCursor cursor(Editor->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(toQt(brunzit::FromCrLf(text)));
+    cursor.insertText(brunzit::Cp1252ToEditorText(text));
 }
 
 // ---- Grid keyboard ---------------------------------------------------------

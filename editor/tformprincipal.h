@@ -5,13 +5,16 @@
 // SayText.
 
 #include <QMainWindow>
+#include <QString>
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "editor/fontcolour.h"
+#include "editor/keyhandling/documentend.h"
 #include "editor/selection.h"
 
 class QAction;
@@ -234,11 +237,26 @@ private:
     void ScanSelection();
     void ApplyChoice(const brunzit::Choice& choice);
     void RunFunctionItem(brunzit::FunctionItem item, bool sayOnlyIfTyped = false);
+    // Speaking: what the large-letter window shows, the cut of the first
+    // text of an input, and a read-all handed over in pieces.
+    void ShowSaid(const std::string& text);
+    void CutOnInput();
+    void Speak(const std::string& spoken);
+    void StopSpeaking();
     void ReadAll();
+    void SpeakNextPiece();
+    // A long text being read, and what was said after it: handed over in
+    // order, one piece per pass of the event loop.
+    struct Queued {
+        QString toRead;       // a read-all's text, or empty
+        qsizetype next = 0;   // of toRead, the first character not handed over
+        std::string spoken;   // otherwise: a text ready to speak
+    };
+    std::deque<Queued> queued_;
+    QTimer* readTimer_ = nullptr;
     std::string PrintText();
     std::string CalculateEditorLine();
     void AppendText(const std::string& text);
-    void TruncateEditorText(const std::string& kept);
     void StopSpeechOnEscape(int key);
     // While an input event is handled, its first text cuts off what is
     // still being said (option "Tallar la veu a cada tecla").
@@ -256,7 +274,7 @@ private:
     bool polling_ = false;
     QObject* clickOnly_ = nullptr;  // swallows clicks while mouse-click control is on
     void ReplaceBexo();
-    std::string EditorTailWithLastSeparator() const;
+    brunzit::BexoFixer bexo_;
     void ColourKey(QLabel* key, bool highlighted);
     // Sizes and places the 48 keys and their fonts for a panel of that size.
     void LayoutKeys(QSize panel);

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "calc/dcalculs.h"
+#include "editor/keyhandling/documentend.h"
 #include "editor/keyhandling/textrules.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
@@ -117,8 +118,8 @@ void TFormPrincipal::keyPressEvent(QKeyEvent* event)
 
 void TFormPrincipal::StopSpeechOnEscape(int key)
 {
-    if (key == Qt::Key_Escape && speaker_)
-        speaker_->StopSpeaking();
+    if (key == Qt::Key_Escape)
+        StopSpeaking();
 }
 
 void TFormPrincipal::EditorKeyDown(int key)
@@ -217,16 +218,14 @@ void TFormPrincipal::ApplyChoice(const brunzit::Choice& choice)
             SayText(choice.say);
         AppendText(choice.write);
         return;
-    case Kind::EndWord: {
+    case Kind::EndWord:
         // The word just finished, with its separator, read as it will be
         // kept: a "BEXO" never straddles a separator, so the word can be
-        // fixed on its own and the whole text afterwards.
-        const std::string tail = EditorTailWithLastSeparator() + choice.write;
-        SayText(brunzit::ReplaceBexo(brunzit::LastWord(tail, static_cast<long>(tail.size()) - 1)));
+        // fixed on its own and the text afterwards.
+        SayText(brunzit::ReplaceBexo(brunzit::LastWordAtEnd(*Editor->document(), choice.write)));
         AppendText(choice.write);
         ReplaceBexo();
         return;
-    }
     case Kind::Function:
         RunFunctionItem(choice.function, choice.sayOnlyIfTyped);
         return;
@@ -241,20 +240,16 @@ void TFormPrincipal::RunFunctionItem(brunzit::FunctionItem item, bool sayOnlyIfT
     case FunctionItem::ReadAll:
         ReadAll();
         break;
-    case FunctionItem::ReadLastWord: {
+    case FunctionItem::ReadLastWord:
         ReplaceBexo();
-        const std::string tail = EditorTailWithLastSeparator();
-        SayText(brunzit::LastWord(tail, static_cast<long>(tail.size())));
+        SayText(brunzit::LastWordAtEnd(*Editor->document(), std::string()));
         break;
-    }
     case FunctionItem::DeleteLastLetter:
     case FunctionItem::DeleteLastWord: {
-        const std::string text = EditorText();
-        const brunzit::TextEdit edit = item == FunctionItem::DeleteLastLetter ? brunzit::DeleteLastLetterEdit(text)
-                                                                              : brunzit::DeleteLastWordEdit(text);
+        const brunzit::EndEdit edit = brunzit::DeleteAtEnd(*Editor->document(), item);
         SayText(edit.say);
-        if (edit.changed)
-            TruncateEditorText(edit.kept);
+        if (edit.cutAt >= 0)
+            brunzit::CutDocumentAt(*Editor->document(), edit.cutAt);
         break;
     }
     case FunctionItem::DeleteAll:
@@ -277,52 +272,9 @@ void TFormPrincipal::RunFunctionItem(brunzit::FunctionItem item, bool sayOnlyIfT
     }
 }
 
-void TFormPrincipal::ReadAll()
-{
-    ReplaceBexo();
-    SayText(EditorText());
-}
-
 void TFormPrincipal::ReplaceBexo()
 {
-    // In place, occurrence by occurrence: an unchanged document stays
-    // unmodified, and a long one is not rebuilt.
-    QTextDocument* document = Editor->document();
-    const QString pattern = QStringLiteral("BEXO");
-    const QString replacement = QStringLiteral("BEX\u00D3");
-    for (QTextCursor found = document->find(pattern, 0, QTextDocument::FindCaseSensitively); !found.isNull();
-         found = document->find(pattern, found, QTextDocument::FindCaseSensitively))
-        found.insertText(replacement);
-}
-
-std::string TFormPrincipal::EditorTailWithLastSeparator() const
-{
-    // Whole lines from the end, back to the first line holding a word
-    // separator; the last word never reaches further back.
-    QStringList lines;
-    for (QTextBlock line = Editor->document()->lastBlock(); line.isValid(); line = line.previous()) {
-        const QString text = line.text();
-        lines.prepend(text);
-        if (text.contains(QLatin1Char(' ')) || text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('.'))) {
-            // Keep the line break before it, so that the text's first
-            // character, never examined, is not this line's first.
-            if (line.previous().isValid())
-                lines.prepend(QString());
-            break;
-        }
-    }
-    return brunzit::ToCrLf(fromQt(lines.join(QLatin1Char('\n'))));
-}
-
-void TFormPrincipal::TruncateEditorText(const std::string& kept)
-{
-    // kept holds one byte per character, the editor two UTF-16 units for a
-    // character outside the Basic Multilingual Plane.
-    const std::size_t characters = brunzit::FromCrLf(kept).size();
-    QTextCursor cursor(Editor->document());
-    cursor.setPosition(static_cast<int>(brunzit::Utf16Prefix(Editor->toPlainText().toStdU16String(), characters)));
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
+    bexo_.Fix(Editor->document());
 }
 
 std::string TFormPrincipal::PrintText()

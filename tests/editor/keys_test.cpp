@@ -235,6 +235,41 @@ TEST_F(FunctionKeysTest, ReadClearSilentlyAndCalculate)
     EXPECT_EQ(Said().back(), "text esborrat");
 }
 
+// A long text is handed over in pieces: together they are what the whole
+// text would have been, a key said meanwhile comes after them, and Escape
+// drops the pieces not yet handed over.
+TEST_F(FunctionKeysTest, ALongReadAllIsHandedOverInPiecesInOrder)
+{
+    form->MenuTallarLaVeu->setChecked(false);
+    std::string text;
+    for (int line = 0; text.size() < 100000; ++line)
+        text += "Linia " + std::to_string(line) + " amb un BEXO,\xA0" "el senyor.\r\n" + std::string(line % 3, ' ');
+    form->SetEditorText(text);
+    const auto drain = [] {
+        for (int i = 0; i < 100; ++i)
+            QCoreApplication::processEvents();
+    };
+
+    QTest::keyClick(form->Editor, Qt::Key_F1);
+    QTest::keyClick(form->Editor, Qt::Key_Right);  // says the next item
+    drain();
+    std::vector<std::string> said = Said();
+    ASSERT_GT(said.size(), 3u);
+    EXPECT_EQ(said.back(), "a");
+    said.pop_back();
+    std::string joined;
+    for (const std::string& piece : said)
+        joined += piece;
+    EXPECT_EQ(joined, SpokenText(Text(), true).value());
+
+    speaker.log.clear();
+    QTest::keyClick(form->Editor, Qt::Key_F1);
+    QTest::keyClick(form->Editor, Qt::Key_Escape);
+    drain();
+    ASSERT_EQ(speaker.log.size(), 2u);
+    EXPECT_EQ(speaker.log.back(), "<stop>");
+}
+
 TEST_F(FunctionKeysTest, OnTheGridTheyKeepTheirMeaningAndTheHighlight)
 {
     ShowGrid();
