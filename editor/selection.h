@@ -39,6 +39,9 @@ struct Choice {
     Kind kind = Kind::Nothing;
     std::string write;
     std::string say;
+    // Characters at the end of the text that `write` replaces: a predicted
+    // word takes the place of the letters written of it.
+    std::size_t replace = 0;
     // Said only while "Llegir la lletra que s'escriu" is on (the grid's keys
     // and the scanning letters); otherwise always.
     bool sayOnlyIfTyped = false;
