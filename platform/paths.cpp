@@ -37,12 +37,22 @@ std::string writableProgramFolder()
 
 }  // namespace
 
+// A relative XDG folder is invalid and ignored, as the XDG rules say.
+static std::string xdgFolder(const char* variable, const char* fallbackUnderHome)
+{
+    const char* xdg = std::getenv(variable);
+    const std::string base = (xdg && xdg[0] == '/') ? std::string(xdg) : homeFolder() + fallbackUnderHome;
+    return base + "/brunzit";
+}
+
 std::string userConfigFolder()
 {
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG rules say.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string base = (xdg && xdg[0] == '/') ? std::string(xdg) : homeFolder() + "/.config";
-    return base + "/brunzit";
+    return xdgFolder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string userDataFolder()
+{
+    return xdgFolder("XDG_DATA_HOME", "/.local/share");
 }
 
 std::string sharedSettingsPath()

@@ -9,6 +9,10 @@ namespace brunzit {
 // ~/.config/brunzit. Not created here; ProfileFile creates it on first write.
 std::string userConfigFolder();
 
+// The per-user data folder: $XDG_DATA_HOME/brunzit, or ~/.local/share/brunzit.
+// Not created here.
+std::string userDataFolder();
+
 // "brunzit.ini" opened by bare name: the editor's settings and the
 // mouse-hook's click report.
 std::string sharedSettingsPath();

@@ -1,0 +1,50 @@
+#pragma once
+// Word prediction: the words most likely to complete the word being written,
+// or, after a space, to follow the last word. Text in and out is
+// Windows-1252. Matching ignores case and lets a plain letter stand for its
+// accented forms; the words come back whole, in the lexicon's spelling
+// (lower case but for names), so the caller replaces the unfinished word
+// with the chosen one. A chosen word that ends in an apostrophe ("l'", "d'")
+// takes no space after it.
+//
+// The score of a word is its share of the lexicon's counts plus its share
+// of what the user wrote, plus, when the word before is known, its share
+// among the words that followed that one in the lexicon's texts and in the
+// user's writing.
+
+#include "editor/prediction/lexicon.h"
+#include "editor/prediction/usermodel.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brunzit::prediction {
+
+class Predictor {
+public:
+    // `user` may be null: the lexicon alone.
+    Predictor(const Lexicon& lexicon, const UserModel* user) : lexicon_(lexicon), user_(user) {}
+
+    std::vector<std::string> predict(std::string_view textBeforeCaret, std::size_t count) const;
+
+private:
+    const Lexicon& lexicon_;
+    const UserModel* user_;
+};
+
+// What prediction saves an ideal user, who takes a word as soon as it is
+// offered among the first `offered` and otherwise types every character.
+// The model learns each word once it is written, as it would in the editor.
+struct Savings {
+    std::size_t characters = 0;   // of the text
+    std::size_t words = 0;
+    std::size_t wordsChosen = 0;  // words taken from the offer
+    std::size_t actions = 0;      // characters typed plus offers taken
+    // Per word, the letters typed before it was offered (its length when never).
+    std::vector<std::size_t> lettersTyped;
+    double actionsPerCharacter() const { return characters ? double(actions) / double(characters) : 0; }
+};
+Savings measureSavings(const Lexicon& lexicon, std::string_view text, std::size_t offered);
+
+}  // namespace brunzit::prediction
