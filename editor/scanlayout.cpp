@@ -103,6 +103,24 @@ int wrap(int value, int modulus)
 
 }  // namespace
 
+std::vector<std::string> WordOffer::offer(const std::vector<std::string>& candidates, const std::string& before)
+{
+    const std::string start = before.substr(0, before.size() - unfinishedLength(before));
+    if (start != wordStart_) {
+        wordStart_ = start;
+        heard_.clear();
+    }
+    std::vector<std::string> words;
+    for (const std::string& word : candidates) {
+        if (words.size() == PredictionsOffered)
+            break;
+        if (std::find(heard_.begin(), heard_.end(), word) == heard_.end())
+            words.push_back(word);
+    }
+    heard_.insert(heard_.end(), words.begin(), words.end());
+    return words;
+}
+
 bool SentenceStart(const std::string& before)
 {
     for (auto it = before.rbegin(); it != before.rend(); ++it) {
@@ -167,6 +185,17 @@ ScanLayout::ScanLayout(const WritingOptions& options) : options_(options)
             return a.write.size() == 1 && static_cast<unsigned char>(a.write[0]) < 0x80 &&
                    static_cast<unsigned char>(b.write[0]) >= 0x80;
         });
+    }
+    if (options.frequencyOrder) {
+        // Right and Left both start at "espai": the most used letters go
+        // out from it on either side, so a keyboard user reaches each in as
+        // few steps as its rank allows (E right, A left, S right, ...).
+        std::vector<ScanItem> outward(letters.size());
+        outward[0] = letters[0];
+        const std::size_t n = letters.size();
+        for (std::size_t rank = 1; rank < n; ++rank)
+            outward[rank % 2 ? (rank + 1) / 2 : n - rank / 2] = letters[rank];
+        letters = std::move(outward);
     }
     if (options.prediction)
         blocks_.push_back({PredictionBlockName, {}});
@@ -259,6 +288,19 @@ Choice ScanLayout::choose(Position at, const std::string& before) const
         choice.say = item.say;
         return choice;
     }
+    const bool closing = item.write.size() == 1 && std::strchr(".,:;?!", item.write[0]) != nullptr;
+    if (options_.prediction && closing && !before.empty() && before.back() == ' ') {
+        // A chosen word brings its space: the sign after it takes that
+        // space's place and brings its own.
+        choice.kind = item.write == "." || item.write == "," ? Choice::Kind::EndWord : Choice::Kind::Write;
+        choice.replace = 1;
+        choice.write = item.write + " ";
+        if (choice.kind == Choice::Kind::Write) {
+            choice.say = item.say;
+            choice.sayOnlyIfTyped = true;
+        }
+        return choice;
+    }
     if (item.write == " " || item.write == "." || item.write == ",") {
         choice.kind = Choice::Kind::EndWord;
         choice.write = item.write;
@@ -273,6 +315,19 @@ Choice ScanLayout::choose(Position at, const std::string& before) const
     choice.write = CaseFor(item.write, options_.lowercase, before);
     choice.sayOnlyIfTyped = true;
     return choice;
+}
+
+std::vector<int> ScanLayout::itemOrder(int block) const
+{
+    std::vector<int> order;
+    const int n = static_cast<int>(blocks_[block].items.size());
+    const bool outward = block == LettersBlock && options_.frequencyOrder;
+    for (int k = 0; k < n; ++k) {
+        const int item = !outward || k == 0 ? k : k % 2 ? (k + 1) / 2 : n - k / 2;
+        if (!skipped(block, item))
+            order.push_back(item);
+    }
+    return order;
 }
 
 std::vector<int> AutoScanOrder(const ScanLayout& layout)
@@ -296,12 +351,11 @@ AutoScan::Tick AutoScan::tick(const ScanLayout& layout)
         return {};
     const std::vector<int> order = AutoScanOrder(layout);
     if (inItems_) {
-        const auto& items = layout.blocks()[block_].items;
-        do
-            ++item_;
-        while (item_ < static_cast<int>(items.size()) && !layout.options().catalan && items[item_].catalanOnly);
-        if (item_ < static_cast<int>(items.size()))
-            return {items[item_].say, false};
+        const std::vector<int> items = layout.itemOrder(block_);
+        if (++step_ < static_cast<int>(items.size())) {
+            item_ = items[static_cast<std::size_t>(step_)];
+            return {layout.blocks()[block_].items[static_cast<std::size_t>(item_)].say, false};
+        }
         // Past the last item: back to the names, this block's first.
         inItems_ = false;
         item_ = -1;
@@ -333,6 +387,7 @@ AutoScan::Press AutoScan::press()
     if (!inItems_) {
         inItems_ = true;
         item_ = -1;
+        step_ = -1;
         return Press::Entered;
     }
     return item_ >= 0 ? Press::Chosen : Press::Nothing;

@@ -43,6 +43,7 @@ struct ScanLayoutBlock {
 // reaches the letters and the fixed blocks keep their numbers.
 constexpr int PredictionBlock = ScanBlockCount;
 constexpr const char* PredictionBlockName = "bloc paraules";
+constexpr std::size_t PredictionsOffered = 8;
 
 class ScanLayout {
 public:
@@ -62,6 +63,9 @@ public:
     Position start() const;
 
     Step move(Position from, Arrow arrow) const;
+    // The items of a block in the order the automatic scanning says them:
+    // the letters by frequency when they are so ordered.
+    std::vector<int> itemOrder(int block) const;
     // The entry at `at` chosen, after `before` (the editor's text, for the
     // sentence capital and for what a word replaces).
     Choice choose(Position at, const std::string& before) const;
@@ -71,6 +75,18 @@ private:
 
     WritingOptions options_;
     std::vector<ScanLayoutBlock> blocks_;
+};
+
+// The words to offer from the predictor's candidates (best first): those
+// already offered for the word being written, and not taken, give their
+// place to new ones, so each letter brings words not yet heard.
+class WordOffer {
+public:
+    std::vector<std::string> offer(const std::vector<std::string>& candidates, const std::string& before);
+
+private:
+    std::string wordStart_;  // the text before the word now being written
+    std::vector<std::string> heard_;
 };
 
 // The letter written at this point of the text with "Minúscules" on: a
@@ -105,6 +121,7 @@ public:
 private:
     int block_ = -1;
     int item_ = -1;
+    int step_ = -1;  // in the block's item order
     int rounds_ = 0;
     bool inItems_ = false;
     bool paused_ = false;
