@@ -7,4 +7,7 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/tformprincipal_keeping.cpp
   ${CMAKE_CURRENT_LIST_DIR}/saytext.h
   ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wordsource.h
+  ${CMAKE_CURRENT_LIST_DIR}/wordsource.cpp
 )
+target_link_libraries(editor PUBLIC prediction)

@@ -6,10 +6,17 @@
 
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/mouseclickcontrol.h"
 #include "editor/scanning.h"
+
+namespace brunzit {
+class ScanLayout;
+struct WritingOptions;
+}
 
 namespace brunzit {
 
@@ -77,6 +84,16 @@ std::size_t Utf16Prefix(const std::u16string& text, std::size_t characters);
 class Selection {
 public:
     Selection();
+    ~Selection();
+
+    // The scanning keyboard as the writing options shape it; with every
+    // option off (the language aside) the fixed keyboard's rules apply.
+    void setWritingOptions(const WritingOptions& options);
+    bool shaped() const;
+    const ScanLayout& layout() const { return *layout_; }
+    // The predicted words now offered; the position goes to the layout's
+    // start, the first word when there is one.
+    void offerWords(const std::vector<std::string>& words);
 
     Position position() const { return {click_.state().CursorCol, click_.state().CursorRow}; }
     const MouseClickState& state() const { return click_.state(); }
@@ -93,7 +110,8 @@ public:
     // The scanning item chosen; the position goes back to the start of
     // the letters block (its name under mouse-click control). A block name
     // chosen keeps the position.
-    Choice chooseScan(bool clickControl);
+    // `before` is the editor's text, for lower case and predicted words.
+    Choice chooseScan(bool clickControl, const std::string& before = {});
 
     // Mouse-click control.
     std::string switchOn(std::int64_t now) { return click_.switchOn(now); }
@@ -102,6 +120,7 @@ public:
 
 private:
     MouseClickControl click_;
+    std::unique_ptr<ScanLayout> layout_;
 };
 
 }  // namespace brunzit

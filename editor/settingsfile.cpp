@@ -21,6 +21,10 @@ constexpr char ControlDelCursor[] = "Control del cursor i Return per controlar e
 constexpr char FonsNegre[] = "FONS NEGRE";
 constexpr char TallarLaVeu[] = "Tallar la veu a cada tecla";
 constexpr char TeclesAmbElClic[] = "Tecles esquerra i avall amb el clic";
+constexpr char TotesLesLletres[] = "Totes les lletres";
+constexpr char Minuscules[] = "Min\xFAscules";
+constexpr char LletresPerFrequencia[] = "Lletres per freq\xFC\xE8ncia";
+constexpr char PrediccioDeParaules[] = "Predicci\xF3 de paraules";
 // No stored value can hold a line break: read back, it means "no key".
 constexpr char Absent[] = "\n";
 
@@ -111,6 +115,10 @@ EditorOptions SettingsFile::ReadOptions() const {
     options.darkColours = is(FonsNegre, NoWord, YesWord);
     options.cutSpeech = !is(TallarLaVeu, YesWord, NoWord);
     options.clickControl = is(TeclesAmbElClic, NoWord, YesWord);
+    options.everyLetter = is(TotesLesLletres, NoWord, YesWord);
+    options.lowercase = is(Minuscules, NoWord, YesWord);
+    options.frequencyOrder = is(LletresPerFrequencia, NoWord, YesWord);
+    options.prediction = is(PrediccioDeParaules, NoWord, YesWord);
     return options;
 }
 
@@ -175,6 +183,10 @@ void SettingsFile::WriteOptions(const EditorOptions& options) const {
     };
     later(TallarLaVeu, options.cutSpeech, defaults.cutSpeech);
     later(TeclesAmbElClic, options.clickControl, defaults.clickControl);
+    later(TotesLesLletres, options.everyLetter, defaults.everyLetter);
+    later(Minuscules, options.lowercase, defaults.lowercase);
+    later(LletresPerFrequencia, options.frequencyOrder, defaults.frequencyOrder);
+    later(PrediccioDeParaules, options.prediction, defaults.prediction);
 }
 
 void SettingsFile::WriteFont(const char* section, const FontChoice& font) const {

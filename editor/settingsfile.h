@@ -32,6 +32,10 @@ struct EditorOptions {
     bool darkColours = false;     // "FONS NEGRE", written by the scheme command only
     bool cutSpeech = true;        // "Tallar la veu a cada tecla"
     bool clickControl = false;    // "Tecles esquerra i avall amb el clic"
+    bool everyLetter = false;     // "Totes les lletres"
+    bool lowercase = false;       // "Min\xFAscules"
+    bool frequencyOrder = false;  // "Lletres per freq\xFC\xE8ncia"
+    bool prediction = false;      // "Predicci\xF3 de paraules"
 
     bool operator==(const EditorOptions&) const = default;
 };

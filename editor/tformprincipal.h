@@ -13,6 +13,7 @@
 
 #include "editor/fontcolour.h"
 #include "editor/selection.h"
+#include "editor/wordsource.h"
 
 class QAction;
 class QActionGroup;
@@ -102,6 +103,7 @@ public:
     void MenuCanviarLaFontDelEditorClick();
     void MenuFonsNegreClick();
     void MenuTeclesesquerraiavallambelclicClick();
+    void MenuOblidarLesParaulesClick();
 
     // The poll of the mouse-click control: takes the click report and acts
     // on it. PollMouseHook does the same at a given tick count (milliseconds).
@@ -184,6 +186,12 @@ public:
     QAction* MenuTallarLaVeu = nullptr;
     QAction* MenuCanviarLaFontDelEditor = nullptr;
     QAction* MenuFonsNegre = nullptr;
+    // Writing options for switch users, and forgetting the learnt words.
+    QAction* MenuTotesLesLletres = nullptr;
+    QAction* MenuMinuscules = nullptr;
+    QAction* MenuLletresPerFrequencia = nullptr;
+    QAction* MenuPrediccioDeParaules = nullptr;
+    QAction* MenuOblidarLesParaules = nullptr;
     QAction* MenuSintetitzador = nullptr;
     QMenu* MenuLlengua = nullptr;
     QAction* MenuCatala = nullptr;
@@ -216,6 +224,9 @@ private:
     void VeureLaLletraToggled(bool on);
     void TeclatVisibleToggled(bool on);
     void FonsNegreToggled(bool on);
+    // The scanning keyboard follows the writing options and the language.
+    void ApplyWritingOptions();
+    void OfferWords();
     void SwitchMouseClickOn();
     void SwitchMouseClickOff();
 
@@ -266,4 +277,5 @@ private:
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
     brunzit::Selection selection_;
+    brunzit::WordSource words_;
 };

@@ -72,6 +72,10 @@ void TFormPrincipal::LoadSettings()
     }
     if (options.darkColours)
         MenuFonsNegreClick();
+    MenuTotesLesLletres->setChecked(options.everyLetter);
+    MenuMinuscules->setChecked(options.lowercase);
+    MenuLletresPerFrequencia->setChecked(options.frequencyOrder);
+    MenuPrediccioDeParaules->setChecked(options.prediction);
     if (options.clickControl && !selection_.state().HookActive)
         SwitchMouseClickOn();
 }
@@ -90,6 +94,10 @@ void TFormPrincipal::SaveSettings()
     options.cursorControl = MenuControldelcursoriReturnpercontrolarelteclat->isChecked();
     options.cutSpeech = MenuTallarLaVeu->isChecked();
     options.clickControl = MenuTeclesesquerraiavallambelclic->isChecked();
+    options.everyLetter = MenuTotesLesLletres->isChecked();
+    options.lowercase = MenuMinuscules->isChecked();
+    options.frequencyOrder = MenuLletresPerFrequencia->isChecked();
+    options.prediction = MenuPrediccioDeParaules->isChecked();
     const brunzit::FontChoice letter = formLletra_ ? formLletra_->FontLletra : brunzit::initialLetterFont();
     brunzit::SettingsFile().Save(options, letter, FontEditor);
 }

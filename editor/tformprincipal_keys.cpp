@@ -1,6 +1,7 @@
 // Key handling of the main window: which keys are taken over from the editor
 // and what a selection (Return) on either keyboard writes and says.
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -23,6 +24,11 @@
 #include "speech/textspeaker.h"
 
 namespace {
+
+std::string DropLast(const std::string& text, std::size_t characters)
+{
+    return text.substr(0, text.size() - std::min(characters, text.size()));
+}
 
 // The line calculated is the one holding this character position: for any
 // text shorter than that, the last line, wherever the caret is.
@@ -193,7 +199,13 @@ void TFormPrincipal::ChooseCurrent()
         return;
     }
     JumpToEnd();
-    ApplyChoice(selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked()));
+    const bool shaped = selection_.shaped() && !MenuTeclesesquerraiavallambelclic->isChecked();
+    const brunzit::Choice choice =
+        selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked(), shaped ? EditorText() : std::string());
+    ApplyChoice(choice);
+    // Each choice brings the words for what is written now.
+    if (shaped && MenuPrediccioDeParaules->isChecked() && choice.kind != brunzit::Choice::Kind::Say)
+        OfferWords();
 }
 
 // Speech comes before the text change wherever what is said does not depend
@@ -211,13 +223,20 @@ void TFormPrincipal::ApplyChoice(const brunzit::Choice& choice)
     case Kind::Write:
         if (!choice.sayOnlyIfTyped || SpeakTyped())
             SayText(choice.say);
+        if (choice.replace)
+            TruncateEditorText(DropLast(EditorText(), choice.replace));
         AppendText(choice.write);
         return;
     case Kind::EndWord: {
+        if (choice.replace) {
+            // A sign taking the space a chosen word brought.
+            TruncateEditorText(DropLast(EditorText(), choice.replace));
+        }
         // The word just finished, with its separator, read as it will be
         // kept: a "BEXO" never straddles a separator, so the word can be
         // fixed on its own and the whole text afterwards.
-        const std::string tail = EditorTailWithLastSeparator() + choice.write;
+        const std::string sign = choice.write.substr(0, 1);
+        const std::string tail = EditorTailWithLastSeparator() + sign;
         SayText(brunzit::ReplaceBexo(brunzit::LastWord(tail, static_cast<long>(tail.size()) - 1)));
         AppendText(choice.write);
         ReplaceBexo();

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <array>
 
+#include "editor/scanlayout.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
@@ -48,6 +49,15 @@ constexpr std::array<CaptionRow, 20> kCaptions{{
     {"Fons negre", "Fondo negro"},
     {"&Llengua", "&Lengua"},
     {"&Parlant de...", "Acerca &de..."},
+}};
+
+// The writing options' items, in menu order.
+constexpr std::array<CaptionRow, 5> kWritingCaptions{{
+    {"Totes les lletres", "Todas las letras"},
+    {"Min\xFAscules", "Min\xFAsculas"},
+    {"Lletres per freq\xFC\xE8ncia", "Letras por frecuencia"},
+    {"Predicci\xF3 de paraules", "Predicci\xF3n de palabras"},
+    {"Oblidar les paraules apreses", "Olvidar las palabras aprendidas"},
 }};
 
 }  // namespace
@@ -113,6 +123,13 @@ void TFormPrincipal::CreateMenus()
            false);
     option(item(MenuOpcion, MenuTallarLaVeu, "MenuTallarLaVeu", "Tallar la veu a cada tecla"), true);
     MenuOpcion->addSeparator();
+    option(item(MenuOpcion, MenuTotesLesLletres, "MenuTotesLesLletres", kWritingCaptions[0].catalan), false);
+    option(item(MenuOpcion, MenuMinuscules, "MenuMinuscules", kWritingCaptions[1].catalan), false);
+    option(item(MenuOpcion, MenuLletresPerFrequencia, "MenuLletresPerFrequencia", kWritingCaptions[2].catalan),
+           false);
+    option(item(MenuOpcion, MenuPrediccioDeParaules, "MenuPrediccioDeParaules", kWritingCaptions[3].catalan), false);
+    item(MenuOpcion, MenuOblidarLesParaules, "MenuOblidarLesParaules", kWritingCaptions[4].catalan);
+    MenuOpcion->addSeparator();
     item(MenuOpcion, MenuCanviarLaFontDelEditor, "MenuCanviarLaFontDelEditor", "Canviar la &font de l'editor...",
          QKeySequence(Qt::CTRL | Qt::Key_F));
     MenuOpcion->addSeparator();
@@ -138,6 +155,10 @@ void TFormPrincipal::CreateMenus()
             &TFormPrincipal::CursorControlToggled);
     connect(MenuVeureLaLletraQueEsDiu, &QAction::toggled, this, &TFormPrincipal::VeureLaLletraToggled);
     connect(MenuTeclatVisible, &QAction::toggled, this, &TFormPrincipal::TeclatVisibleToggled);
+
+    for (QAction* writing : {MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules})
+        connect(writing, &QAction::toggled, this, &TFormPrincipal::ApplyWritingOptions);
+    connect(MenuOblidarLesParaules, &QAction::triggered, this, &TFormPrincipal::MenuOblidarLesParaulesClick);
 
     connect(MenuCatala, &QAction::triggered, this, &TFormPrincipal::MenuCatalaClick);
     connect(MenuCastellano, &QAction::triggered, this, &TFormPrincipal::MenuCastellanoClick);
@@ -176,6 +197,41 @@ void TFormPrincipal::SetCaptions(bool catalan)
         else
             static_cast<QAction*>(items[i])->setText(caption);
     }
+    const std::array<QAction*, kWritingCaptions.size()> writing{
+        MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules,
+        MenuOblidarLesParaules};
+    for (std::size_t i = 0; i < writing.size(); ++i)
+        writing[i]->setText(toQt(catalan ? kWritingCaptions[i].catalan : kWritingCaptions[i].spanish));
+    // The letters of the scanning keyboard follow the language.
+    ApplyWritingOptions();
+}
+
+void TFormPrincipal::ApplyWritingOptions()
+{
+    brunzit::WritingOptions options;
+    options.catalan = MenuCatala->isChecked();
+    options.everyLetter = MenuTotesLesLletres->isChecked();
+    options.lowercase = MenuMinuscules->isChecked();
+    options.frequencyOrder = MenuLletresPerFrequencia->isChecked();
+    options.prediction = MenuPrediccioDeParaules->isChecked();
+    if (options == selection_.layout().options())
+        return;
+    selection_.setWritingOptions(options);
+    if (options.prediction)
+        OfferWords();
+}
+
+void TFormPrincipal::OfferWords()
+{
+    selection_.offerWords(words_.after(EditorText(), Catalan()));
+}
+
+void TFormPrincipal::MenuOblidarLesParaulesClick()
+{
+    words_.forget();
+    SayText(Catalan() ? "He oblidat les paraules apreses" : "He olvidado las palabras aprendidas");
+    if (MenuPrediccioDeParaules->isChecked())
+        OfferWords();
 }
 
 void TFormPrincipal::MenuCatalaClick()

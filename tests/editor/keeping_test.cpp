@@ -176,6 +176,16 @@ TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
              EXPECT_FALSE(f.PanelLletres->isVisible());
              EXPECT_EQ(f.Editor->contextMenuPolicy(), Qt::NoContextMenu);
          }},
+        {"writing options: every letter by frequency, lower case",
+         {{"Totes les lletres", "S\xCD"}, {"Min\xFAscules", "S\xCD"}, {"Lletres per freq\xFC\xE8ncia", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuTotesLesLletres->isChecked());
+             EXPECT_TRUE(f.MenuMinuscules->isChecked());
+             EXPECT_TRUE(f.MenuLletresPerFrequencia->isChecked());
+             EXPECT_FALSE(f.MenuPrediccioDeParaules->isChecked());
+             EXPECT_TRUE(f.Choosing().shaped());
+             EXPECT_EQ(f.Choosing().layout().blocks()[0].items[1].write, "E");
+         }},
         {"dark scheme", {{"FONS NEGRE", "S\xCD"}},
          [](TFormPrincipal& f, TFormLletra& l) {
              EXPECT_TRUE(f.MenuFonsNegre->isChecked());

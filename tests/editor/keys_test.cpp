@@ -4,7 +4,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <QTemporaryDir>
+
 #include "editor/saytext.h"
+#include "editor/scanlayout.h"
 #include "editor/scanning.h"
 #include "windowfixture.h"
 
@@ -34,6 +37,38 @@ TEST_F(ScanningTest, ChoosingLettersAndASpaceWritesAndSaysTheWord)
     Choose(0, 0);  // espai
     EXPECT_EQ(Said(), Spoken{"bon "});
     EXPECT_EQ(Text(), "BON ");
+}
+
+TEST_F(ScanningTest, PredictedWordsComeFirstAndASignTakesTheirSpace)
+{
+    QTemporaryDir data;  // the learnt words go here, not into the user's folder
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    form->MenuMinuscules->trigger();
+    form->MenuPrediccioDeParaules->trigger();
+    Said();
+    ASSERT_EQ(form->Choosing().position(), (Position{0, PredictionBlock}));  // words for a sentence start
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Said(), Spoken{"espai"});
+    form->SetPosition({18, LettersBlock});  // "quu"
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "Q");  // a capital at the sentence start
+    EXPECT_EQ(Said(), Spoken{"quu"});
+    ASSERT_EQ(form->Choosing().position(), (Position{0, PredictionBlock}));
+    const std::string word = form->Choosing().layout().blocks()[PredictionBlock].items[0].say;
+    ASSERT_GT(word.size(), 1u);
+    EXPECT_EQ(word[0], 'q');
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Said(), Spoken{word});
+    EXPECT_EQ(Text(), "Q" + word.substr(1) + " ");
+    form->SetPosition({1, 2});  // "coma"
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "Q" + word.substr(1) + ", ");
+    form->SetPosition({1, LettersBlock});  // "A", after a comma: lower case
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "Q" + word.substr(1) + ", a");
+    form->MenuPrediccioDeParaules->trigger();
+    form->MenuMinuscules->trigger();
+    qunsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(ScanningTest, SeparatorsSayTheWordJustFinishedEvenWithTypedEchoOff)
