@@ -25,6 +25,8 @@ constexpr char TotesLesLletres[] = "Totes les lletres";
 constexpr char Minuscules[] = "Min\xFAscules";
 constexpr char LletresPerFrequencia[] = "Lletres per freq\xFC\xE8ncia";
 constexpr char PrediccioDeParaules[] = "Predicci\xF3 de paraules";
+constexpr char EscombratAutomatic[] = "Escombrat autom\xE0tic";
+constexpr char IntervalEscombrat[] = "Interval de l'escombrat";
 // No stored value can hold a line break: read back, it means "no key".
 constexpr char Absent[] = "\n";
 
@@ -119,6 +121,11 @@ EditorOptions SettingsFile::ReadOptions() const {
     options.lowercase = is(Minuscules, NoWord, YesWord);
     options.frequencyOrder = is(LletresPerFrequencia, NoWord, YesWord);
     options.prediction = is(PrediccioDeParaules, NoWord, YesWord);
+    options.autoScan = is(EscombratAutomatic, NoWord, YesWord);
+    // An interval out of its range keeps the default.
+    const auto interval = parseWholeNumber(file_.read(SettingsSection, IntervalEscombrat, "", SettingsValueBuffer));
+    if (interval && *interval >= MinAutoScanMs && *interval <= MaxAutoScanMs)
+        options.autoScanMs = *interval;
     return options;
 }
 
@@ -187,6 +194,10 @@ void SettingsFile::WriteOptions(const EditorOptions& options) const {
     later(Minuscules, options.lowercase, defaults.lowercase);
     later(LletresPerFrequencia, options.frequencyOrder, defaults.frequencyOrder);
     later(PrediccioDeParaules, options.prediction, defaults.prediction);
+    later(EscombratAutomatic, options.autoScan, defaults.autoScan);
+    if (options.autoScanMs != defaults.autoScanMs ||
+        file_.read(SettingsSection, IntervalEscombrat, Absent, SettingsValueBuffer) != Absent)
+        file_.write(SettingsSection, IntervalEscombrat, std::to_string(options.autoScanMs));
 }
 
 void SettingsFile::WriteFont(const char* section, const FontChoice& font) const {

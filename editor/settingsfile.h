@@ -21,6 +21,9 @@ inline constexpr char NoWord[] = "NO";
 // Values are read into a buffer of this size, so they are cut after 49 bytes.
 inline constexpr int SettingsValueBuffer = 50;
 
+inline constexpr int MinAutoScanMs = 300;
+inline constexpr int MaxAutoScanMs = 5000;
+
 // The options as stored; the defaults are the state of a first run.
 struct EditorOptions {
     bool catalan = true;          // "Llengua Català"
@@ -36,6 +39,8 @@ struct EditorOptions {
     bool lowercase = false;       // "Min\xFAscules"
     bool frequencyOrder = false;  // "Lletres per freq\xFC\xE8ncia"
     bool prediction = false;      // "Predicci\xF3 de paraules"
+    bool autoScan = false;        // "Escombrat autom\xE0tic"
+    int autoScanMs = 1500;        // "Interval de l'escombrat", 300 to 5000
 
     bool operator==(const EditorOptions&) const = default;
 };

@@ -64,6 +64,11 @@ TFormPrincipal::TFormPrincipal(QWidget* parent) : QMainWindow(parent)
     connect(TimerMouseHook, &QTimer::timeout, this, &TFormPrincipal::TimerMouseHookTimer);
     TimerMouseHook->start();
 
+    TimerAutoScan = new QTimer(this);
+    TimerAutoScan->setObjectName(QStringLiteral("TimerAutoScan"));
+    TimerAutoScan->setInterval(autoScanMs_);
+    connect(TimerAutoScan, &QTimer::timeout, this, &TFormPrincipal::TimerAutoScanTimer);
+
     resize(kDesignWidth, kDesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

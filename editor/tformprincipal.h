@@ -13,6 +13,7 @@
 
 #include "editor/fontcolour.h"
 #include "editor/selection.h"
+#include "editor/scanlayout.h"
 #include "editor/wordsource.h"
 
 class QAction;
@@ -192,6 +193,15 @@ public:
     QAction* MenuLletresPerFrequencia = nullptr;
     QAction* MenuPrediccioDeParaules = nullptr;
     QAction* MenuOblidarLesParaules = nullptr;
+    QAction* MenuEscombratAutomatic = nullptr;
+    QMenu* MenuIntervalEscombrat = nullptr;
+    // Steps the automatic scanning.
+    QTimer* TimerAutoScan = nullptr;
+    int AutoScanInterval() const { return autoScanMs_; }
+    // The one switch of the automatic scanning (Space, Return or the left
+    // button's report).
+    void AutoScanPress();
+    void TimerAutoScanTimer();
     QAction* MenuSintetitzador = nullptr;
     QMenu* MenuLlengua = nullptr;
     QAction* MenuCatala = nullptr;
@@ -226,6 +236,9 @@ private:
     void FonsNegreToggled(bool on);
     // The scanning keyboard follows the writing options and the language.
     void ApplyWritingOptions();
+    void EscombratAutomaticToggled(bool on);
+    void SetAutoScanInterval(int ms);
+    bool AutoScanning() const;
     void OfferWords();
     void SwitchMouseClickOn();
     void SwitchMouseClickOff();
@@ -278,4 +291,7 @@ private:
     QFileDialog* saveDialog_ = nullptr;
     brunzit::Selection selection_;
     brunzit::WordSource words_;
+    brunzit::AutoScan autoScan_;
+    QActionGroup* intervalGroup_ = nullptr;
+    int autoScanMs_ = 1500;
 };

@@ -76,6 +76,8 @@ void TFormPrincipal::LoadSettings()
     MenuMinuscules->setChecked(options.lowercase);
     MenuLletresPerFrequencia->setChecked(options.frequencyOrder);
     MenuPrediccioDeParaules->setChecked(options.prediction);
+    SetAutoScanInterval(options.autoScanMs);
+    MenuEscombratAutomatic->setChecked(options.autoScan);
     if (options.clickControl && !selection_.state().HookActive)
         SwitchMouseClickOn();
 }
@@ -98,6 +100,8 @@ void TFormPrincipal::SaveSettings()
     options.lowercase = MenuMinuscules->isChecked();
     options.frequencyOrder = MenuLletresPerFrequencia->isChecked();
     options.prediction = MenuPrediccioDeParaules->isChecked();
+    options.autoScan = MenuEscombratAutomatic->isChecked();
+    options.autoScanMs = autoScanMs_;
     const brunzit::FontChoice letter = formLletra_ ? formLletra_->FontLletra : brunzit::initialLetterFont();
     brunzit::SettingsFile().Save(options, letter, FontEditor);
 }
@@ -313,6 +317,15 @@ void TFormPrincipal::PollMouseHook(std::int64_t now)
         return;
     polling_ = true;
     const std::string report = brunzit::takeClickReport(brunzit::ProfileFile(brunzit::sharedSettingsPath()));
+    if (AutoScanning()) {
+        // One switch: the left button chooses; the right one is not used.
+        if (report == "1") {
+            brunzit::bringToFront(this);
+            AutoScanPress();
+        }
+        polling_ = false;
+        return;
+    }
     const brunzit::MouseClickControl::Step step = selection_.click(report, now);
     {
         const InputEvent input(this);

@@ -84,6 +84,12 @@ bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
             }
         } else if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
+            if (AutoScanning() && (key == Qt::Key_Space || IsReturn(key))) {
+                // The one switch: a held key repeats, and only its first press counts.
+                if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
+                    AutoScanPress();
+                return true;
+            }
             EditorKeyDown(key);
             // The editor still gets every other key. Arrows that drive a
             // keyboard must not move the caret, which stays at the end; Return
@@ -114,6 +120,11 @@ void TFormPrincipal::keyPressEvent(QKeyEvent* event)
         return;
     }
     StopSpeechOnEscape(event->key());
+    if (AutoScanning() && (event->key() == Qt::Key_Space || IsReturn(event->key()))) {
+        if (!event->isAutoRepeat())
+            AutoScanPress();
+        return;
+    }
     FormKeyDown(event->key());
 }
 

@@ -7,9 +7,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QTimer>
+#include <algorithm>
 #include <array>
 
 #include "editor/scanlayout.h"
+#include "editor/settingsfile.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
@@ -52,13 +55,18 @@ constexpr std::array<CaptionRow, 20> kCaptions{{
 }};
 
 // The writing options' items, in menu order.
-constexpr std::array<CaptionRow, 5> kWritingCaptions{{
+constexpr std::array<CaptionRow, 7> kWritingCaptions{{
     {"Totes les lletres", "Todas las letras"},
     {"Min\xFAscules", "Min\xFAsculas"},
     {"Lletres per freq\xFC\xE8ncia", "Letras por frecuencia"},
     {"Predicci\xF3 de paraules", "Predicci\xF3n de palabras"},
     {"Oblidar les paraules apreses", "Olvidar las palabras aprendidas"},
+    {"Escombrat autom\xE0tic", "Barrido autom\xE1tico"},
+    {"Interval de l'escombrat", "Intervalo del barrido"},
 }};
+
+// The intervals offered for the automatic scanning, in milliseconds.
+constexpr std::array<int, 8> kAutoScanIntervals{300, 500, 800, 1000, 1500, 2000, 3000, 5000};
 
 }  // namespace
 
@@ -129,6 +137,20 @@ void TFormPrincipal::CreateMenus()
            false);
     option(item(MenuOpcion, MenuPrediccioDeParaules, "MenuPrediccioDeParaules", kWritingCaptions[3].catalan), false);
     item(MenuOpcion, MenuOblidarLesParaules, "MenuOblidarLesParaules", kWritingCaptions[4].catalan);
+    option(item(MenuOpcion, MenuEscombratAutomatic, "MenuEscombratAutomatic", kWritingCaptions[5].catalan), false);
+    MenuIntervalEscombrat = MenuOpcion->addMenu(toQt(kWritingCaptions[6].catalan));
+    MenuIntervalEscombrat->setObjectName(QStringLiteral("MenuIntervalEscombrat"));
+    intervalGroup_ = new QActionGroup(this);
+    intervalGroup_->setExclusive(true);
+    for (const int ms : kAutoScanIntervals) {
+        QAction* interval = MenuIntervalEscombrat->addAction(
+            QStringLiteral("%1 s").arg(QString::number(ms / 1000.0, 'g', 2).replace(QLatin1Char('.'), QLatin1Char(','))));
+        interval->setCheckable(true);
+        interval->setData(ms);
+        interval->setChecked(ms == brunzit::EditorOptions().autoScanMs);
+        intervalGroup_->addAction(interval);
+        connect(interval, &QAction::triggered, this, [this, ms] { SetAutoScanInterval(ms); });
+    }
     MenuOpcion->addSeparator();
     item(MenuOpcion, MenuCanviarLaFontDelEditor, "MenuCanviarLaFontDelEditor", "Canviar la &font de l'editor...",
          QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -159,6 +181,7 @@ void TFormPrincipal::CreateMenus()
     for (QAction* writing : {MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules})
         connect(writing, &QAction::toggled, this, &TFormPrincipal::ApplyWritingOptions);
     connect(MenuOblidarLesParaules, &QAction::triggered, this, &TFormPrincipal::MenuOblidarLesParaulesClick);
+    connect(MenuEscombratAutomatic, &QAction::toggled, this, &TFormPrincipal::EscombratAutomaticToggled);
 
     connect(MenuCatala, &QAction::triggered, this, &TFormPrincipal::MenuCatalaClick);
     connect(MenuCastellano, &QAction::triggered, this, &TFormPrincipal::MenuCastellanoClick);
@@ -199,7 +222,7 @@ void TFormPrincipal::SetCaptions(bool catalan)
     }
     const std::array<QAction*, kWritingCaptions.size()> writing{
         MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules,
-        MenuOblidarLesParaules};
+        MenuOblidarLesParaules, MenuEscombratAutomatic, MenuIntervalEscombrat->menuAction()};
     for (std::size_t i = 0; i < writing.size(); ++i)
         writing[i]->setText(toQt(catalan ? kWritingCaptions[i].catalan : kWritingCaptions[i].spanish));
     // The letters of the scanning keyboard follow the language.
@@ -339,4 +362,56 @@ bool TFormPrincipal::GridVisible() const
 bool TFormPrincipal::SpeakTyped() const
 {
     return MenuLlegirlalletraquesescriu->isChecked();
+}
+
+// ---- Automatic scanning ----------------------------------------------------
+
+void TFormPrincipal::SetAutoScanInterval(int ms)
+{
+    autoScanMs_ = std::clamp(ms, brunzit::MinAutoScanMs, brunzit::MaxAutoScanMs);
+    for (QAction* interval : intervalGroup_->actions())
+        interval->setChecked(interval->data().toInt() == autoScanMs_);
+    TimerAutoScan->setInterval(autoScanMs_);
+}
+
+void TFormPrincipal::EscombratAutomaticToggled(bool on)
+{
+    autoScan_.restart();
+    if (on)
+        TimerAutoScan->start(autoScanMs_);
+    else
+        TimerAutoScan->stop();
+}
+
+bool TFormPrincipal::AutoScanning() const
+{
+    return MenuEscombratAutomatic->isChecked() && !GridVisible();
+}
+
+void TFormPrincipal::TimerAutoScanTimer()
+{
+    if (!AutoScanning() || speaking_ > 0)
+        return;
+    const brunzit::AutoScan::Tick tick = autoScan_.tick(selection_.layout());
+    if (!tick.say.empty())
+        SayText(tick.say);
+}
+
+void TFormPrincipal::AutoScanPress()
+{
+    const InputEvent input(this);
+    switch (autoScan_.press()) {
+    case brunzit::AutoScan::Press::Nothing:
+        return;
+    case brunzit::AutoScan::Press::Entered:
+    case brunzit::AutoScan::Press::Resumed:
+        break;
+    case brunzit::AutoScan::Press::Chosen:
+        selection_.setPosition(autoScan_.position());
+        ChooseCurrent();
+        autoScan_.restart();
+        break;
+    }
+    // The next step comes a whole interval after the press.
+    TimerAutoScan->start(autoScanMs_);
 }

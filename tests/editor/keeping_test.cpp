@@ -185,7 +185,17 @@ TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
              EXPECT_FALSE(f.MenuPrediccioDeParaules->isChecked());
              EXPECT_TRUE(f.Choosing().shaped());
              EXPECT_EQ(f.Choosing().layout().blocks()[0].items[1].write, "E");
+             EXPECT_FALSE(f.MenuEscombratAutomatic->isChecked());
+             EXPECT_EQ(f.AutoScanInterval(), 1500);
          }},
+        {"automatic scanning at its stored interval", {{"Escombrat autom\xE0tic", "S\xCD"}, {"Interval de l'escombrat", "800"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuEscombratAutomatic->isChecked());
+             EXPECT_TRUE(f.TimerAutoScan->isActive());
+             EXPECT_EQ(f.TimerAutoScan->interval(), 800);
+         }},
+        {"an interval out of range keeps the default", {{"Interval de l'escombrat", "200"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_EQ(f.AutoScanInterval(), 1500); }},
         {"dark scheme", {{"FONS NEGRE", "S\xCD"}},
          [](TFormPrincipal& f, TFormLletra& l) {
              EXPECT_TRUE(f.MenuFonsNegre->isChecked());
@@ -425,6 +435,36 @@ TEST_F(MouseClickWindowTest, ClicksStepSayAndTypeThroughTheWindow)
         EXPECT_EQ(Click(row.report, row.at), row.said);
     }
     EXPECT_EQ(Text(), "A");
+}
+
+TEST_F(MouseClickWindowTest, OneSwitchScanningChoosesByTheLeftButtonOrSpace)
+{
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->TimerMouseHook->stop();
+    form->MenuEscombratAutomatic->trigger();
+    form->TimerAutoScan->stop();  // the ticks are the test's
+    Said();
+    const auto tick = [this] {
+        form->TimerAutoScanTimer();
+        return Said();
+    };
+    EXPECT_EQ(tick(), Spoken{"bloc lletres"});
+    EXPECT_TRUE(Click("2", 0).empty());  // the right button does nothing here
+    Key(Qt::Key_Space);
+    EXPECT_EQ(tick(), Spoken{"espai"});
+    EXPECT_EQ(tick(), Spoken{"a"});
+    Click("1", 0);
+    EXPECT_EQ(Text(), "A");
+    EXPECT_EQ(tick(), Spoken{"bloc lletres"});  // from the top after a choice
+    for (int step = 1; step < 3 * ScanBlockCount; ++step)
+        tick();
+    EXPECT_EQ(tick(), Spoken{"pausa"});
+    EXPECT_TRUE(tick().empty());
+    Key(Qt::Key_Return);  // wakes it without choosing
+    EXPECT_EQ(tick(), Spoken{"bloc lletres"});
+    EXPECT_EQ(Text(), "A");
+    form->MenuEscombratAutomatic->trigger();
+    form->MenuTeclesesquerraiavallambelclicClick();
 }
 
 TEST_F(MouseClickWindowTest, ReportsAreActedUponBeforeSwitchingOnAndAfterSwitchingOff)
