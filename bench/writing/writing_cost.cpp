@@ -162,7 +162,7 @@ struct Cost {
 int usage()
 {
     std::cerr << "usage: writing-cost [--language ca|es] [--mode keys|one-switch] [--prediction on|off]\n"
-                 "                    [--order alphabetical|frequency] [--lowercase on|off] FILE\n";
+                 "                    [--order alphabetical|frequency] [--lowercase on|off] [--every-letter on|off] FILE\n";
     return 2;
 }
 
@@ -171,6 +171,9 @@ int usage()
 int main(int argc, char** argv)
 {
     WritingOptions options;
+    // Every letter is on unless asked off: the goal is a keyboard that
+    // writes the whole language; "--every-letter off" is the fixed keyboard.
+    options.everyLetter = true;
     bool oneSwitch = false;
     std::string file;
     for (int i = 1; i < argc; ++i) {
