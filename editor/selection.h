@@ -117,6 +117,7 @@ public:
     std::string switchOn(std::int64_t now) { return click_.switchOn(now); }
     void switchOff() { click_.switchOff(); }
     MouseClickControl::Step click(const std::string& report, std::int64_t now) { return click_.poll(report, now); }
+    void setClickLockout(int ms) { click_.setLockout(ms); }
 
 private:
     MouseClickControl click_;

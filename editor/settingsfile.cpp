@@ -27,6 +27,8 @@ constexpr char LletresPerFrequencia[] = "Lletres per freq\xFC\xE8ncia";
 constexpr char PrediccioDeParaules[] = "Predicci\xF3 de paraules";
 constexpr char EscombratAutomatic[] = "Escombrat autom\xE0tic";
 constexpr char IntervalEscombrat[] = "Interval de l'escombrat";
+constexpr char TempsAcceptacio[] = "Temps d'acceptaci\xF3";
+constexpr char TempsBloqueig[] = "Temps de bloqueig";
 // No stored value can hold a line break: read back, it means "no key".
 constexpr char Absent[] = "\n";
 
@@ -122,10 +124,15 @@ EditorOptions SettingsFile::ReadOptions() const {
     options.frequencyOrder = is(LletresPerFrequencia, NoWord, YesWord);
     options.prediction = is(PrediccioDeParaules, NoWord, YesWord);
     options.autoScan = is(EscombratAutomatic, NoWord, YesWord);
-    // An interval out of its range keeps the default.
-    const auto interval = parseWholeNumber(file_.read(SettingsSection, IntervalEscombrat, "", SettingsValueBuffer));
-    if (interval && *interval >= MinAutoScanMs && *interval <= MaxAutoScanMs)
-        options.autoScanMs = *interval;
+    // A number out of its range keeps the default.
+    const auto number = [this](const char* key, int& value, int low, int high) {
+        const auto read = parseWholeNumber(file_.read(SettingsSection, key, "", SettingsValueBuffer));
+        if (read && *read >= low && *read <= high)
+            value = *read;
+    };
+    number(IntervalEscombrat, options.autoScanMs, MinAutoScanMs, MaxAutoScanMs);
+    number(TempsAcceptacio, options.acceptanceMs, 0, 1000);
+    number(TempsBloqueig, options.lockoutMs, 0, 3000);
     return options;
 }
 
@@ -195,9 +202,13 @@ void SettingsFile::WriteOptions(const EditorOptions& options) const {
     later(LletresPerFrequencia, options.frequencyOrder, defaults.frequencyOrder);
     later(PrediccioDeParaules, options.prediction, defaults.prediction);
     later(EscombratAutomatic, options.autoScan, defaults.autoScan);
-    if (options.autoScanMs != defaults.autoScanMs ||
-        file_.read(SettingsSection, IntervalEscombrat, Absent, SettingsValueBuffer) != Absent)
-        file_.write(SettingsSection, IntervalEscombrat, std::to_string(options.autoScanMs));
+    const auto laterNumber = [this](const char* key, int value, int defaultValue) {
+        if (value != defaultValue || file_.read(SettingsSection, key, Absent, SettingsValueBuffer) != Absent)
+            file_.write(SettingsSection, key, std::to_string(value));
+    };
+    laterNumber(IntervalEscombrat, options.autoScanMs, defaults.autoScanMs);
+    laterNumber(TempsAcceptacio, options.acceptanceMs, defaults.acceptanceMs);
+    laterNumber(TempsBloqueig, options.lockoutMs, defaults.lockoutMs);
 }
 
 void SettingsFile::WriteFont(const char* section, const FontChoice& font) const {

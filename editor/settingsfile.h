@@ -41,6 +41,8 @@ struct EditorOptions {
     bool prediction = false;      // "Predicci\xF3 de paraules"
     bool autoScan = false;        // "Escombrat autom\xE0tic"
     int autoScanMs = 1500;        // "Interval de l'escombrat", 300 to 5000
+    int acceptanceMs = 0;         // "Temps d'acceptaci\xF3", 0 to 1000
+    int lockoutMs = -1;           // "Temps de bloqueig", 0 to 3000; -1: the quiet second
 
     bool operator==(const EditorOptions&) const = default;
 };

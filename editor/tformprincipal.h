@@ -14,6 +14,7 @@
 #include "editor/fontcolour.h"
 #include "editor/selection.h"
 #include "editor/scanlayout.h"
+#include "editor/switchfilter.h"
 #include "editor/wordsource.h"
 
 class QAction;
@@ -195,6 +196,11 @@ public:
     QAction* MenuOblidarLesParaules = nullptr;
     QAction* MenuEscombratAutomatic = nullptr;
     QMenu* MenuIntervalEscombrat = nullptr;
+    QMenu* MenuTempsAcceptacio = nullptr;
+    QMenu* MenuTempsBloqueig = nullptr;
+    void SetAcceptanceTime(int ms);
+    void SetLockoutTime(int ms);
+    const brunzit::SwitchTiming& SwitchTiming() const { return switchFilter_.timing(); }
     // Steps the automatic scanning.
     QTimer* TimerAutoScan = nullptr;
     int AutoScanInterval() const { return autoScanMs_; }
@@ -219,6 +225,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
@@ -239,6 +246,8 @@ private:
     void EscombratAutomaticToggled(bool on);
     void SetAutoScanInterval(int ms);
     bool AutoScanning() const;
+    // Space or Return as the one switch, pressed or released.
+    void SwitchKey(QKeyEvent* event);
     void OfferWords();
     void SwitchMouseClickOn();
     void SwitchMouseClickOff();
@@ -294,4 +303,6 @@ private:
     brunzit::AutoScan autoScan_;
     QActionGroup* intervalGroup_ = nullptr;
     int autoScanMs_ = 1500;
+    brunzit::SwitchFilter switchFilter_;
+    std::int64_t switchDown_ = -1;
 };

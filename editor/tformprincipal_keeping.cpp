@@ -77,6 +77,8 @@ void TFormPrincipal::LoadSettings()
     MenuLletresPerFrequencia->setChecked(options.frequencyOrder);
     MenuPrediccioDeParaules->setChecked(options.prediction);
     SetAutoScanInterval(options.autoScanMs);
+    SetAcceptanceTime(options.acceptanceMs);
+    SetLockoutTime(options.lockoutMs);
     MenuEscombratAutomatic->setChecked(options.autoScan);
     if (options.clickControl && !selection_.state().HookActive)
         SwitchMouseClickOn();
@@ -102,6 +104,8 @@ void TFormPrincipal::SaveSettings()
     options.prediction = MenuPrediccioDeParaules->isChecked();
     options.autoScan = MenuEscombratAutomatic->isChecked();
     options.autoScanMs = autoScanMs_;
+    options.acceptanceMs = switchFilter_.timing().acceptanceMs;
+    options.lockoutMs = switchFilter_.timing().lockoutMs;
     const brunzit::FontChoice letter = formLletra_ ? formLletra_->FontLletra : brunzit::initialLetterFont();
     brunzit::SettingsFile().Save(options, letter, FontEditor);
 }
@@ -319,7 +323,8 @@ void TFormPrincipal::PollMouseHook(std::int64_t now)
     const std::string report = brunzit::takeClickReport(brunzit::ProfileFile(brunzit::sharedSettingsPath()));
     if (AutoScanning()) {
         // One switch: the left button chooses; the right one is not used.
-        if (report == "1") {
+        // A click report has no length: only the lockout filters it.
+        if (report == "1" && switchFilter_.accept(now, now, false)) {
             brunzit::bringToFront(this);
             AutoScanPress();
         }

@@ -69,7 +69,13 @@ std::string fromQt(const QString& text)
 bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Editor) {
-        if (event->type() == QEvent::ShortcutOverride) {
+        if (event->type() == QEvent::KeyRelease) {
+            auto* release = static_cast<QKeyEvent*>(event);
+            if (AutoScanning() && (release->key() == Qt::Key_Space || IsReturn(release->key()))) {
+                SwitchKey(release);
+                return true;
+            }
+        } else if (event->type() == QEvent::ShortcutOverride) {
             // The editor claims some Ctrl keys for itself (Ctrl+A selects all);
             // the menu's shortcuts win.
             auto* keyEvent = static_cast<QKeyEvent*>(event);
@@ -85,9 +91,7 @@ bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
         } else if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (AutoScanning() && (key == Qt::Key_Space || IsReturn(key))) {
-                // The one switch: a held key repeats, and only its first press counts.
-                if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
-                    AutoScanPress();
+                SwitchKey(static_cast<QKeyEvent*>(event));
                 return true;
             }
             EditorKeyDown(key);
@@ -121,11 +125,20 @@ void TFormPrincipal::keyPressEvent(QKeyEvent* event)
     }
     StopSpeechOnEscape(event->key());
     if (AutoScanning() && (event->key() == Qt::Key_Space || IsReturn(event->key()))) {
-        if (!event->isAutoRepeat())
-            AutoScanPress();
+        SwitchKey(event);
         return;
     }
     FormKeyDown(event->key());
+}
+
+void TFormPrincipal::keyReleaseEvent(QKeyEvent* event)
+{
+    if (QApplication::focusWidget() != Editor && AutoScanning() &&
+        (event->key() == Qt::Key_Space || IsReturn(event->key()))) {
+        SwitchKey(event);
+        return;
+    }
+    QMainWindow::keyReleaseEvent(event);
 }
 
 void TFormPrincipal::StopSpeechOnEscape(int key)

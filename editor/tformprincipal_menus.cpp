@@ -1,6 +1,7 @@
 // MainMenu1: the menu tree, the two caption tables and the option commands.
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QActionGroup>
 #include <QDialog>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include "editor/scanlayout.h"
 #include "editor/settingsfile.h"
+#include "platform/ticks.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
@@ -55,7 +57,7 @@ constexpr std::array<CaptionRow, 20> kCaptions{{
 }};
 
 // The writing options' items, in menu order.
-constexpr std::array<CaptionRow, 7> kWritingCaptions{{
+constexpr std::array<CaptionRow, 9> kWritingCaptions{{
     {"Totes les lletres", "Todas las letras"},
     {"Min\xFAscules", "Min\xFAsculas"},
     {"Lletres per freq\xFC\xE8ncia", "Letras por frecuencia"},
@@ -63,7 +65,20 @@ constexpr std::array<CaptionRow, 7> kWritingCaptions{{
     {"Oblidar les paraules apreses", "Olvidar las palabras aprendidas"},
     {"Escombrat autom\xE0tic", "Barrido autom\xE1tico"},
     {"Interval de l'escombrat", "Intervalo del barrido"},
+    {"Temps d'acceptaci\xF3 del polsador", "Tiempo de aceptaci\xF3n del pulsador"},
+    {"Temps de bloqueig del polsador", "Tiempo de bloqueo del pulsador"},
 }};
+
+// Switch filtering choices, in milliseconds; -1 is the quiet second.
+constexpr std::array<int, 6> kAcceptanceTimes{0, 100, 200, 300, 500, 1000};
+constexpr std::array<int, 7> kLockoutTimes{-1, 0, 250, 500, 1000, 2000, 3000};
+
+QString seconds(int ms)
+{
+    if (ms < 0)
+        return QStringLiteral("1 s *");
+    return QStringLiteral("%1 s").arg(QString::number(ms / 1000.0, 'g', 2).replace(QLatin1Char('.'), QLatin1Char(',')));
+}
 
 // The intervals offered for the automatic scanning, in milliseconds.
 constexpr std::array<int, 8> kAutoScanIntervals{300, 500, 800, 1000, 1500, 2000, 3000, 5000};
@@ -143,14 +158,31 @@ void TFormPrincipal::CreateMenus()
     intervalGroup_ = new QActionGroup(this);
     intervalGroup_->setExclusive(true);
     for (const int ms : kAutoScanIntervals) {
-        QAction* interval = MenuIntervalEscombrat->addAction(
-            QStringLiteral("%1 s").arg(QString::number(ms / 1000.0, 'g', 2).replace(QLatin1Char('.'), QLatin1Char(','))));
+        QAction* interval = MenuIntervalEscombrat->addAction(seconds(ms));
         interval->setCheckable(true);
         interval->setData(ms);
         interval->setChecked(ms == brunzit::EditorOptions().autoScanMs);
         intervalGroup_->addAction(interval);
         connect(interval, &QAction::triggered, this, [this, ms] { SetAutoScanInterval(ms); });
     }
+    auto timing = [this](QMenu*& menu, const char* name, const char* caption, const auto& values, int ticked,
+                         auto apply) {
+        menu = MenuOpcion->addMenu(toQt(caption));
+        menu->setObjectName(QString::fromLatin1(name));
+        auto* group = new QActionGroup(menu);
+        for (const int ms : values) {
+            QAction* choice = menu->addAction(seconds(ms));
+            choice->setCheckable(true);
+            choice->setData(ms);
+            choice->setChecked(ms == ticked);
+            group->addAction(choice);
+            connect(choice, &QAction::triggered, this, [this, ms, apply] { (this->*apply)(ms); });
+        }
+    };
+    timing(MenuTempsAcceptacio, "MenuTempsAcceptacio", kWritingCaptions[7].catalan, kAcceptanceTimes, 0,
+           &TFormPrincipal::SetAcceptanceTime);
+    timing(MenuTempsBloqueig, "MenuTempsBloqueig", kWritingCaptions[8].catalan, kLockoutTimes, -1,
+           &TFormPrincipal::SetLockoutTime);
     MenuOpcion->addSeparator();
     item(MenuOpcion, MenuCanviarLaFontDelEditor, "MenuCanviarLaFontDelEditor", "Canviar la &font de l'editor...",
          QKeySequence(Qt::CTRL | Qt::Key_F));
@@ -222,7 +254,8 @@ void TFormPrincipal::SetCaptions(bool catalan)
     }
     const std::array<QAction*, kWritingCaptions.size()> writing{
         MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules,
-        MenuOblidarLesParaules, MenuEscombratAutomatic, MenuIntervalEscombrat->menuAction()};
+        MenuOblidarLesParaules, MenuEscombratAutomatic, MenuIntervalEscombrat->menuAction(),
+        MenuTempsAcceptacio->menuAction(), MenuTempsBloqueig->menuAction()};
     for (std::size_t i = 0; i < writing.size(); ++i)
         writing[i]->setText(toQt(catalan ? kWritingCaptions[i].catalan : kWritingCaptions[i].spanish));
     // The letters of the scanning keyboard follow the language.
@@ -414,4 +447,43 @@ void TFormPrincipal::AutoScanPress()
     }
     // The next step comes a whole interval after the press.
     TimerAutoScan->start(autoScanMs_);
+}
+
+// ---- Switch filtering ------------------------------------------------------
+
+void TFormPrincipal::SetAcceptanceTime(int ms)
+{
+    brunzit::SwitchTiming timing = switchFilter_.timing();
+    timing.acceptanceMs = std::clamp(ms, 0, brunzit::SwitchTiming::MaxAcceptanceMs);
+    switchFilter_.setTiming(timing);
+    for (QAction* choice : MenuTempsAcceptacio->actions())
+        choice->setChecked(choice->data().toInt() == timing.acceptanceMs);
+}
+
+void TFormPrincipal::SetLockoutTime(int ms)
+{
+    brunzit::SwitchTiming timing = switchFilter_.timing();
+    timing.lockoutMs = ms < 0 ? -1 : std::min(ms, brunzit::SwitchTiming::MaxLockoutMs);
+    switchFilter_.setTiming(timing);
+    selection_.setClickLockout(timing.lockoutMs);
+    for (QAction* choice : MenuTempsBloqueig->actions())
+        choice->setChecked(choice->data().toInt() == timing.lockoutMs);
+}
+
+void TFormPrincipal::SwitchKey(QKeyEvent* event)
+{
+    if (event->isAutoRepeat())
+        return;
+    const std::int64_t now = brunzit::tickCountMs();
+    // Without an acceptance time a press counts at once; with one, at its
+    // release if held long enough.
+    if (event->type() == QEvent::KeyPress) {
+        switchDown_ = now;
+        if (switchFilter_.timing().acceptanceMs == 0 && switchFilter_.accept(now, now))
+            AutoScanPress();
+    } else if (switchFilter_.timing().acceptanceMs > 0 && switchDown_ >= 0) {
+        if (switchFilter_.accept(switchDown_, now))
+            AutoScanPress();
+        switchDown_ = -1;
+    }
 }

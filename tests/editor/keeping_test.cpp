@@ -196,6 +196,10 @@ TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
          }},
         {"an interval out of range keeps the default", {{"Interval de l'escombrat", "200"}},
          [](TFormPrincipal& f, TFormLletra&) { EXPECT_EQ(f.AutoScanInterval(), 1500); }},
+        {"switch filtering", {{"Temps d'acceptaci\xF3", "200"}, {"Temps de bloqueig", "3000"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_EQ(f.SwitchTiming(), (SwitchTiming{200, 3000})); }},
+        {"switch filtering out of range keeps the rules", {{"Temps d'acceptaci\xF3", "1001"}, {"Temps de bloqueig", "-5"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_EQ(f.SwitchTiming(), SwitchTiming{}); }},
         {"dark scheme", {{"FONS NEGRE", "S\xCD"}},
          [](TFormPrincipal& f, TFormLletra& l) {
              EXPECT_TRUE(f.MenuFonsNegre->isChecked());
@@ -463,6 +467,17 @@ TEST_F(MouseClickWindowTest, OneSwitchScanningChoosesByTheLeftButtonOrSpace)
     Key(Qt::Key_Return);  // wakes it without choosing
     EXPECT_EQ(tick(), Spoken{"bloc lletres"});
     EXPECT_EQ(Text(), "A");
+
+    // With an acceptance time, a tap is a tremor; a press held that long counts.
+    form->SetAcceptanceTime(200);
+    Key(Qt::Key_Space);
+    EXPECT_EQ(tick(), Spoken{"bloc funcions"});
+    form->TimerAutoScan->stop();  // no step of its own while the key is held
+    QTest::keyPress(form->Editor, Qt::Key_Space);
+    QTest::qWait(250);
+    QTest::keyRelease(form->Editor, Qt::Key_Space);
+    EXPECT_EQ(tick(), Spoken{"llegir-ho tot"});
+    form->SetAcceptanceTime(0);
     form->MenuEscombratAutomatic->trigger();
     form->MenuTeclesesquerraiavallambelclicClick();
 }

@@ -3,6 +3,7 @@
 // every letter and sign can be written and each is said distinctly.
 
 #include "editor/scanlayout.h"
+#include "editor/switchfilter.h"
 
 #include <gtest/gtest.h>
 
@@ -223,6 +224,52 @@ TEST(AutoScanTest, RoundsPauseAndChoice)
     EXPECT_EQ(scan.tick(layout).say, "A");
     EXPECT_EQ(scan.press(), AutoScan::Press::Chosen);
     EXPECT_EQ(scan.position(), (Position{1, LettersBlock}));
+}
+
+TEST(SwitchFilterTest, AcceptanceTimeAndLockout)
+{
+    struct Row {
+        std::int64_t down, up;
+        bool measured;
+        bool accepted;
+    };
+    SwitchFilter filter;
+    filter.setTiming({200, 1000});
+    const Row rows[] = {
+        {0, 100, true, false},     // a tremor: too short
+        {200, 450, true, true},
+        {500, 800, true, false},   // inside the lockout, long as it is
+        {1400, 1460, true, false}, // too short, after the lockout
+        {1500, 1700, true, true},
+        {3000, 3000, false, true}, // a click report has no length to check
+        {3900, 3900, false, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(filter.accept(row.down, row.up, row.measured), row.accepted) << row.down;
+}
+
+TEST(SwitchFilterTest, ClickLockoutReplacesTheQuietSecond)
+{
+    struct Row {
+        std::int64_t at;
+        bool fixedRule, withLockout;  // handled (something said)
+    };
+    const Row rows[] = {
+        {0, true, true},
+        {300, false, false},
+        {600, false, true},   // 600 ms after a handled click
+        {1200, false, true},  // the fixed rule: 900 ms after an ignored one
+        {2300, true, true},
+    };
+    ScanBlockList blocks{{"bloc", "u", "dos", "tres"}};
+    MouseClickControl fixed(blocks), locked(blocks);
+    locked.setLockout(500);
+    fixed.switchOn(0);
+    locked.switchOn(0);
+    for (const Row& row : rows) {
+        EXPECT_EQ(fixed.poll("1", row.at).say.has_value(), row.fixedRule) << row.at;
+        EXPECT_EQ(locked.poll("1", row.at).say.has_value(), row.withLockout) << row.at;
+    }
 }
 
 }  // namespace
