@@ -9,5 +9,7 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/saytext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wordsource.h
   ${CMAKE_CURRENT_LIST_DIR}/wordsource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/keyrow.h
+  ${CMAKE_CURRENT_LIST_DIR}/keyrow.cpp
 )
 target_link_libraries(editor PUBLIC prediction)

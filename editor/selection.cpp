@@ -148,6 +148,11 @@ bool Selection::shaped() const
     return !(layout_->options() == fixed);
 }
 
+void Selection::setWords(const std::vector<std::string>& words)
+{
+    layout_->setPredictions(words);
+}
+
 void Selection::offerWords(const std::vector<std::string>& words)
 {
     layout_->setPredictions(words);

@@ -94,6 +94,8 @@ public:
     // The predicted words now offered; the position goes to the layout's
     // start, the first word when there is one.
     void offerWords(const std::vector<std::string>& words);
+    // The same for the grid's row of words: the position stays.
+    void setWords(const std::vector<std::string>& words);
 
     Position position() const { return {click_.state().CursorCol, click_.state().CursorRow}; }
     const MouseClickState& state() const { return click_.state(); }

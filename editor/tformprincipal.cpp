@@ -130,6 +130,16 @@ void TFormPrincipal::CreateKeyboard()
     PanelLletres->setObjectName(QStringLiteral("PanelLletres"));
     PanelLletres->setAccessibleName(QStringLiteral("Teclat"));
     PanelLletres->setFixedHeight(kPanelLletresHeight);
+    // The extra rows sit above the grid, hidden until their option is on.
+    FilaParaules = new brunzit::KeyRow(QStringLiteral("FilaParaules"), centralWidget());
+    FilaLletres = new brunzit::KeyRow(QStringLiteral("FilaLletres"), centralWidget());
+    for (brunzit::KeyRow* row : {FilaParaules, FilaLletres}) {
+        row->hide();
+        centralWidget()->layout()->addWidget(row);
+        const int which = row == FilaParaules ? 0 : 1;
+        connect(row, &brunzit::KeyRow::pointed, this, [this, which](int index) { RowPointed(which, index); });
+        connect(row, &brunzit::KeyRow::chosen, this, [this, which](int index) { RowChosen(which, index); });
+    }
     centralWidget()->layout()->addWidget(PanelLletres);
 
     QLabel** members[brunzit::GridRows][brunzit::GridColumns] = {
@@ -285,7 +295,11 @@ void TFormPrincipal::ControlMouseMove(QLabel* key, int x, int y)
     const int column = (x + key->x()) / A->width();
     const int row = (y + key->y()) / A->height();
     const brunzit::Position from = selection_.position();
-    if (!selection_.pointAt(column, row))
+    // Back from a row above the grid, the key is said again even if it is
+    // the current one: Return will choose it.
+    const bool fromRow = rowCurrent_.has_value();
+    rowCurrent_.reset();
+    if (!selection_.pointAt(column, row) && !fromRow)
         return;
     const InputEvent input(this);
     KeyAt(from.col, from.row);

@@ -14,6 +14,10 @@
 #include "editor/fontcolour.h"
 #include "editor/selection.h"
 #include "editor/scanlayout.h"
+#include <optional>
+#include <vector>
+
+#include "editor/keyrow.h"
 #include "editor/switchfilter.h"
 #include "editor/wordsource.h"
 
@@ -196,6 +200,10 @@ public:
     QAction* MenuOblidarLesParaules = nullptr;
     QAction* MenuEscombratAutomatic = nullptr;
     QMenu* MenuIntervalEscombrat = nullptr;
+    // Rows above the grid: the predicted words, and the letters and signs
+    // the grid lacks.
+    brunzit::KeyRow* FilaParaules = nullptr;
+    brunzit::KeyRow* FilaLletres = nullptr;
     QMenu* MenuTempsAcceptacio = nullptr;
     QMenu* MenuTempsBloqueig = nullptr;
     void SetAcceptanceTime(int ms);
@@ -248,6 +256,12 @@ private:
     bool AutoScanning() const;
     // Space or Return as the one switch, pressed or released.
     void SwitchKey(QKeyEvent* event);
+    // The rows above the grid follow the options and the words offered.
+    void UpdateKeyRows();
+    void RowPointed(int row, int index);
+    void RowChosen(int row, int index);
+    std::vector<brunzit::Position> rowLetters_;  // FilaLletres' keys in the scanning layout
+    std::optional<brunzit::Position> rowCurrent_;  // the row key under the pointer
     void OfferWords();
     void SwitchMouseClickOn();
     void SwitchMouseClickOff();

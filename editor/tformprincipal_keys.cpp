@@ -187,6 +187,7 @@ void TFormPrincipal::FormKeyDown(int key)
 
     if (GridVisible()) {
         if (arrow) {
+            rowCurrent_.reset();
             KeyAt(selection_.position().col, selection_.position().row);
             ColourKey(CurrentKey, false);
             selection_.gridMove(*arrow);
@@ -219,7 +220,14 @@ void TFormPrincipal::ChooseCurrent()
         KeyAt(selection_.position().col, selection_.position().row);
         ColourKey(CurrentKey, true);
         JumpToEnd();
-        ApplyChoice(brunzit::GridChoice(CurrentKeyCode));
+        if (rowCurrent_) {
+            // A key of the rows above the grid, under the pointer.
+            ApplyChoice(selection_.layout().choose(*rowCurrent_, EditorText()));
+        } else {
+            ApplyChoice(brunzit::GridChoice(CurrentKeyCode));
+        }
+        if (MenuPrediccioDeParaules->isChecked())
+            OfferWords();
         return;
     }
     JumpToEnd();

@@ -275,11 +275,67 @@ void TFormPrincipal::ApplyWritingOptions()
     selection_.setWritingOptions(options);
     if (options.prediction)
         OfferWords();
+    UpdateKeyRows();
 }
 
 void TFormPrincipal::OfferWords()
 {
-    selection_.offerWords(words_.after(EditorText(), Catalan()));
+    const std::vector<std::string> words = words_.after(EditorText(), Catalan());
+    // On the grid the highlight stays where it is.
+    if (GridVisible())
+        selection_.setWords(words);
+    else
+        selection_.offerWords(words);
+    UpdateKeyRows();
+}
+
+void TFormPrincipal::UpdateKeyRows()
+{
+    if (!FilaParaules)
+        return;
+    rowCurrent_.reset();
+    const brunzit::ScanLayout& layout = selection_.layout();
+    std::vector<brunzit::KeyRow::Key> words;
+    if (layout.options().prediction)
+        for (const brunzit::ScanItem& item : layout.blocks()[brunzit::PredictionBlock].items)
+            words.push_back({item.write, item.say});
+    FilaParaules->setKeys(words);
+    FilaParaules->setVisible(GridVisible() && layout.options().prediction);
+
+    // The letters and signs the grid has no key for.
+    std::vector<brunzit::KeyRow::Key> letters;
+    rowLetters_.clear();
+    if (layout.options().everyLetter) {
+        for (int block : {brunzit::LettersBlock, 2}) {
+            const auto& items = layout.blocks()[block].items;
+            for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+                const std::string& w = items[i].write;
+                const bool onGrid = w == " " || w == "." || w == "\r\n" || w == "-" ||
+                                    (w.size() == 1 && w[0] >= 'A' && w[0] <= 'Z');
+                if (onGrid || (items[i].catalanOnly && !layout.options().catalan))
+                    continue;
+                letters.push_back({w, items[i].say});
+                rowLetters_.push_back({i, block});
+            }
+        }
+    }
+    FilaLletres->setKeys(letters);
+    FilaLletres->setVisible(GridVisible() && layout.options().everyLetter);
+}
+
+void TFormPrincipal::RowPointed(int row, int index)
+{
+    const brunzit::Position at =
+        row == 0 ? brunzit::Position{index, brunzit::PredictionBlock} : rowLetters_[static_cast<std::size_t>(index)];
+    rowCurrent_ = at;
+    const InputEvent input(this);
+    SayText(selection_.layout().blocks()[at.row].items[static_cast<std::size_t>(at.col)].say);
+}
+
+void TFormPrincipal::RowChosen(int row, int index)
+{
+    RowPointed(row, index);
+    ChooseCurrent();
 }
 
 void TFormPrincipal::MenuOblidarLesParaulesClick()
@@ -354,6 +410,7 @@ void TFormPrincipal::TeclatVisibleToggled(bool on)
     selection_.setPosition({0, 0});
     KeyAt(0, 0);
     ColourKey(CurrentKey, true);
+    UpdateKeyRows();
     if (!on)
         SayText("espai");
 }

@@ -1,5 +1,6 @@
 // Key handling of the real main window: what each key writes and says.
 
+#include <QLabel>
 #include <QPrinterInfo>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -68,6 +69,39 @@ TEST_F(ScanningTest, PredictedWordsComeFirstAndASignTakesTheirSpace)
     EXPECT_EQ(Text(), "Q" + word.substr(1) + ", a");
     form->MenuPrediccioDeParaules->trigger();
     form->MenuMinuscules->trigger();
+    qunsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(GridTest, RowsAboveTheGridSayOnPointingAndWriteOnClickOrReturn)
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    ShowGrid();
+    EXPECT_FALSE(form->FilaLletres->isVisible());
+    form->MenuTotesLesLletres->trigger();
+    form->MenuPrediccioDeParaules->trigger();
+    Said();
+    ASSERT_TRUE(form->FilaLletres->isVisible());
+    ASSERT_TRUE(form->FilaParaules->isVisible());
+    int grave = -1;
+    for (int i = 0; i < form->FilaLletres->count(); ++i)
+        if (form->FilaLletres->label(i)->text() == QString::fromUtf8("\u00C0"))
+            grave = i;
+    ASSERT_GE(grave, 0);
+    QTest::mouseClick(form->FilaLletres->label(grave), Qt::LeftButton);
+    EXPECT_EQ(Said(), (Spoken{"a accentuada", "a accentuada"}));  // pointed, then written
+    EXPECT_EQ(Text(), "\xC0");
+    ASSERT_GT(form->FilaParaules->count(), 0);
+    QLabel* word = form->FilaParaules->label(0);
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(word, &enter);
+    const std::string said = Said().at(0);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text().back(), ' ');
+    EXPECT_EQ(Said(), Spoken{said});
+    form->MenuPrediccioDeParaules->trigger();
+    form->MenuTotesLesLletres->trigger();
+    EXPECT_FALSE(form->FilaLletres->isVisible());
     qunsetenv("XDG_DATA_HOME");
 }
 
