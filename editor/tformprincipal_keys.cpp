@@ -224,7 +224,10 @@ void TFormPrincipal::ChooseCurrent()
             // A key of the rows above the grid, under the pointer.
             ApplyChoice(selection_.layout().choose(*rowCurrent_, EditorText()));
         } else {
-            ApplyChoice(brunzit::GridChoice(CurrentKeyCode));
+            brunzit::Choice choice = brunzit::GridChoice(CurrentKeyCode);
+            if (MenuMinuscules->isChecked() && choice.kind == brunzit::Choice::Kind::Write && choice.write != "\r\n")
+                choice.write = brunzit::CaseFor(choice.write, true, EditorText());
+            ApplyChoice(choice);
         }
         if (MenuPrediccioDeParaules->isChecked())
             OfferWords();

@@ -99,6 +99,11 @@ TEST_F(GridTest, RowsAboveTheGridSayOnPointingAndWriteOnClickOrReturn)
     Key(Qt::Key_Return);
     EXPECT_EQ(Text().back(), ' ');
     EXPECT_EQ(Said(), Spoken{said});
+    const std::string written = Text();
+    form->MenuMinuscules->trigger();  // the grid's letters too
+    ChooseKey(1, 0);
+    EXPECT_EQ(Text(), written + "b");
+    form->MenuMinuscules->trigger();
     form->MenuPrediccioDeParaules->trigger();
     form->MenuTotesLesLletres->trigger();
     EXPECT_FALSE(form->FilaLletres->isVisible());
