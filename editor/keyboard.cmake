@@ -14,4 +14,9 @@ target_sources(editor PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/qttranslation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/keyhandling/documentend.h
   ${CMAKE_CURRENT_LIST_DIR}/keyhandling/documentend.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wordsource.h
+  ${CMAKE_CURRENT_LIST_DIR}/wordsource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/keyrow.h
+  ${CMAKE_CURRENT_LIST_DIR}/keyrow.cpp
 )
+target_link_libraries(editor PUBLIC prediction)

@@ -96,7 +96,7 @@ MouseClickControl::Step MouseClickControl::stepItems(std::int64_t now)
 {
     Step step;
     if (now < s_.NextClickTick) {
-        s_.NextClickTick = now + kQuietMs;
+        quiet(now, false);
         return step;
     }
     step.bringToFront = true;
@@ -110,14 +110,23 @@ MouseClickControl::Step MouseClickControl::stepItems(std::int64_t now)
         s_.InItems = true;
         step.say = entry(s_.CursorRow, s_.CursorCol + 1);
     }
-    s_.NextClickTick = now + kQuietMs;
+    quiet(now, true);
     return step;
+}
+
+void MouseClickControl::quiet(std::int64_t now, bool handled)
+{
+    if (lockoutMs_ < 0)
+        s_.NextClickTick = now + kQuietMs;  // every report, handled or not
+    else if (handled)
+        s_.NextClickTick = now + lockoutMs_;
 }
 
 MouseClickControl::Step MouseClickControl::stepBlockOrChoose(std::int64_t now)
 {
     Step step;
-    if (now >= s_.NextClickTick) {
+    const bool handled = now >= s_.NextClickTick;
+    if (handled) {
         step.bringToFront = true;
         if (s_.InItems) {
             s_.InItems = false;
@@ -128,7 +137,7 @@ MouseClickControl::Step MouseClickControl::stepBlockOrChoose(std::int64_t now)
             step.say = entry(s_.CursorRow, 0);
         }
     }
-    s_.NextClickTick = now + kQuietMs;
+    quiet(now, handled);
     return step;
 }
 

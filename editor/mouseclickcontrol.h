@@ -60,6 +60,10 @@ public:
     // UnHookHook, stops TimerMouseHook and enables "Teclat visible".
     void switchOff();
 
+    // A lockout (ms) after each handled click in place of the quiet second,
+    // which a click during it does not prolong; -1 keeps the quiet second.
+    void setLockout(int ms) { lockoutMs_ = ms; }
+
     // One tick of TimerMouseHook with the report just taken and the tick count.
     Step poll(const std::string& report, std::int64_t now);
 
@@ -70,9 +74,11 @@ private:
     void keepPositionInRange();
     Step stepItems(std::int64_t now);
     Step stepBlockOrChoose(std::int64_t now);
+    void quiet(std::int64_t now, bool handled);
 
     ScanBlockList blocks_;
     MouseClickState s_;
+    int lockoutMs_ = -1;
 };
 
 }  // namespace brunzit

@@ -11,3 +11,6 @@ set_target_properties(editor_selection PROPERTIES AUTOMOC OFF)
 target_include_directories(editor_selection PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(editor_selection PUBLIC platform_core)
 target_link_libraries(editor PUBLIC editor_selection BrunzitMouseHook)
+target_sources(editor_selection PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/scanlayout.cpp ${CMAKE_CURRENT_LIST_DIR}/scanlayout.h
+  ${CMAKE_CURRENT_LIST_DIR}/switchfilter.h)

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "editor/keyhandling/textrules.h"
+#include "editor/scanlayout.h"
 
 namespace brunzit {
 
@@ -127,7 +128,36 @@ std::size_t Utf16Prefix(const std::u16string& text, std::size_t characters)
     return at;
 }
 
-Selection::Selection() : click_(fixedScanBlocks()) {}
+Selection::Selection() : click_(fixedScanBlocks()), layout_(std::make_unique<ScanLayout>()) {}
+
+Selection::~Selection() = default;
+
+void Selection::setWritingOptions(const WritingOptions& options)
+{
+    if (options == layout_->options())
+        return;
+    layout_ = std::make_unique<ScanLayout>(options);
+    // Block sizes change with the options: back to the start of the letters.
+    setPosition({0, LettersBlock});
+}
+
+bool Selection::shaped() const
+{
+    WritingOptions fixed;
+    fixed.catalan = layout_->options().catalan;
+    return !(layout_->options() == fixed);
+}
+
+void Selection::setWords(const std::vector<std::string>& words)
+{
+    layout_->setPredictions(words);
+}
+
+void Selection::offerWords(const std::vector<std::string>& words)
+{
+    layout_->setPredictions(words);
+    setPosition(layout_->start());
+}
 
 void Selection::setPosition(Position at)
 {
@@ -144,7 +174,7 @@ Step Selection::gridMove(Arrow arrow)
 
 Step Selection::scanMove(Arrow arrow, bool catalan)
 {
-    const Step step = ScanMove(position(), arrow, catalan);
+    const Step step = shaped() ? layout_->move(position(), arrow) : ScanMove(position(), arrow, catalan);
     setPosition(step.to);
     return step;
 }
@@ -162,8 +192,14 @@ void Selection::selectFunction(FunctionItem item)
     setPosition({ItemIndex(item), FunctionsBlock});
 }
 
-Choice Selection::chooseScan(bool clickControl)
+Choice Selection::chooseScan(bool clickControl, const std::string& before)
 {
+    if (shaped() && !clickControl) {
+        const Choice choice = layout_->choose(position(), before);
+        if (choice.kind != Choice::Kind::Say)
+            setPosition(layout_->start());
+        return choice;
+    }
     const Choice choice = ScanChoice(position());
     if (choice.kind != Choice::Kind::Say)
         setPosition({clickControl ? -1 : 0, LettersBlock});

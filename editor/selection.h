@@ -6,10 +6,17 @@
 
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/mouseclickcontrol.h"
 #include "editor/scanning.h"
+
+namespace brunzit {
+class ScanLayout;
+struct WritingOptions;
+}
 
 namespace brunzit {
 
@@ -39,6 +46,9 @@ struct Choice {
     Kind kind = Kind::Nothing;
     std::string write;
     std::string say;
+    // Characters at the end of the text that `write` replaces: a predicted
+    // word takes the place of the letters written of it.
+    std::size_t replace = 0;
     // Said only while "Llegir la lletra que s'escriu" is on (the grid's keys
     // and the scanning letters); otherwise always.
     bool sayOnlyIfTyped = false;
@@ -74,6 +84,18 @@ std::size_t Utf16Prefix(const std::u16string& text, std::size_t characters);
 class Selection {
 public:
     Selection();
+    ~Selection();
+
+    // The scanning keyboard as the writing options shape it; with every
+    // option off (the language aside) the fixed keyboard's rules apply.
+    void setWritingOptions(const WritingOptions& options);
+    bool shaped() const;
+    const ScanLayout& layout() const { return *layout_; }
+    // The predicted words now offered; the position goes to the layout's
+    // start, the first word when there is one.
+    void offerWords(const std::vector<std::string>& words);
+    // The same for the grid's row of words: the position stays.
+    void setWords(const std::vector<std::string>& words);
 
     Position position() const { return {click_.state().CursorCol, click_.state().CursorRow}; }
     const MouseClickState& state() const { return click_.state(); }
@@ -90,15 +112,18 @@ public:
     // The scanning item chosen; the position goes back to the start of
     // the letters block (its name under mouse-click control). A block name
     // chosen keeps the position.
-    Choice chooseScan(bool clickControl);
+    // `before` is the editor's text, for lower case and predicted words.
+    Choice chooseScan(bool clickControl, const std::string& before = {});
 
     // Mouse-click control.
     std::string switchOn(std::int64_t now) { return click_.switchOn(now); }
     void switchOff() { click_.switchOff(); }
     MouseClickControl::Step click(const std::string& report, std::int64_t now) { return click_.poll(report, now); }
+    void setClickLockout(int ms) { click_.setLockout(ms); }
 
 private:
     MouseClickControl click_;
+    std::unique_ptr<ScanLayout> layout_;
 };
 
 }  // namespace brunzit

@@ -26,6 +26,14 @@ constexpr char ControlDelCursor[] = "Control del cursor i Return per controlar e
 constexpr char FonsNegre[] = "FONS NEGRE";
 constexpr char TallarLaVeu[] = "Tallar la veu a cada tecla";
 constexpr char TeclesAmbElClic[] = "Tecles esquerra i avall amb el clic";
+constexpr char TotesLesLletres[] = "Totes les lletres";
+constexpr char Minuscules[] = "Min\xFAscules";
+constexpr char LletresPerFrequencia[] = "Lletres per freq\xFC\xE8ncia";
+constexpr char PrediccioDeParaules[] = "Predicci\xF3 de paraules";
+constexpr char EscombratAutomatic[] = "Escombrat autom\xE0tic";
+constexpr char IntervalEscombrat[] = "Interval de l'escombrat";
+constexpr char TempsAcceptacio[] = "Temps d'acceptaci\xF3";
+constexpr char TempsBloqueig[] = "Temps de bloqueig";
 // No stored value can hold a line break: read back, it means "no key".
 constexpr char Absent[] = "\n";
 
@@ -155,6 +163,20 @@ EditorOptions SettingsFile::ReadOptions() const {
     options.darkColours = is(FonsNegre, NoWord, YesWord);
     options.cutSpeech = !is(TallarLaVeu, YesWord, NoWord);
     options.clickControl = is(TeclesAmbElClic, NoWord, YesWord);
+    options.everyLetter = is(TotesLesLletres, NoWord, YesWord);
+    options.lowercase = is(Minuscules, NoWord, YesWord);
+    options.frequencyOrder = is(LletresPerFrequencia, NoWord, YesWord);
+    options.prediction = is(PrediccioDeParaules, NoWord, YesWord);
+    options.autoScan = is(EscombratAutomatic, NoWord, YesWord);
+    // A number out of its range keeps the default.
+    const auto number = [this](const char* key, int& value, int low, int high) {
+        const auto read = parseWholeNumber(file_.read(SettingsSection, key, "", SettingsValueBuffer));
+        if (read && *read >= low && *read <= high)
+            value = *read;
+    };
+    number(IntervalEscombrat, options.autoScanMs, MinAutoScanMs, MaxAutoScanMs);
+    number(TempsAcceptacio, options.acceptanceMs, 0, 1000);
+    number(TempsBloqueig, options.lockoutMs, 0, 3000);
     return options;
 }
 
@@ -240,6 +262,18 @@ std::vector<ProfileFile::Entry> SettingsFile::OptionEntries(const EditorOptions&
     };
     later(TallarLaVeu, options.cutSpeech, defaults.cutSpeech);
     later(TeclesAmbElClic, options.clickControl, defaults.clickControl);
+    later(TotesLesLletres, options.everyLetter, defaults.everyLetter);
+    later(Minuscules, options.lowercase, defaults.lowercase);
+    later(LletresPerFrequencia, options.frequencyOrder, defaults.frequencyOrder);
+    later(PrediccioDeParaules, options.prediction, defaults.prediction);
+    later(EscombratAutomatic, options.autoScan, defaults.autoScan);
+    const auto laterNumber = [&](const char* key, int value, int defaultValue) {
+        if (value != defaultValue || file_.read(SettingsSection, key, Absent, SettingsValueBuffer) != Absent)
+            entries.push_back({SettingsSection, key, std::to_string(value)});
+    };
+    laterNumber(IntervalEscombrat, options.autoScanMs, defaults.autoScanMs);
+    laterNumber(TempsAcceptacio, options.acceptanceMs, defaults.acceptanceMs);
+    laterNumber(TempsBloqueig, options.lockoutMs, defaults.lockoutMs);
     return entries;
 }
 

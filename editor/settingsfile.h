@@ -26,6 +26,9 @@ inline constexpr char NoWord[] = "NO";
 // Values are read into a buffer of this size, so they are cut after 49 bytes.
 inline constexpr int SettingsValueBuffer = 50;
 
+inline constexpr int MinAutoScanMs = 300;
+inline constexpr int MaxAutoScanMs = 5000;
+
 // The options as stored; the defaults are the state of a first run.
 struct EditorOptions {
     bool catalan = true;          // "Llengua Català"
@@ -37,6 +40,14 @@ struct EditorOptions {
     bool darkColours = false;     // "FONS NEGRE", written by the scheme command only
     bool cutSpeech = true;        // "Tallar la veu a cada tecla"
     bool clickControl = false;    // "Tecles esquerra i avall amb el clic"
+    bool everyLetter = false;     // "Totes les lletres"
+    bool lowercase = false;       // "Min\xFAscules"
+    bool frequencyOrder = false;  // "Lletres per freq\xFC\xE8ncia"
+    bool prediction = false;      // "Predicci\xF3 de paraules"
+    bool autoScan = false;        // "Escombrat autom\xE0tic"
+    int autoScanMs = 1500;        // "Interval de l'escombrat", 300 to 5000
+    int acceptanceMs = 0;         // "Temps d'acceptaci\xF3", 0 to 1000
+    int lockoutMs = -1;           // "Temps de bloqueig", 0 to 3000; -1: the quiet second
 
     bool operator==(const EditorOptions&) const = default;
 };

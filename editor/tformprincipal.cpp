@@ -78,6 +78,11 @@ TFormPrincipal::TFormPrincipal(QWidget* parent) : QMainWindow(parent)
     connect(TimerMouseHook, &QTimer::timeout, this, &TFormPrincipal::TimerMouseHookTimer);
     TimerMouseHook->start();
 
+    TimerAutoScan = new QTimer(this);
+    TimerAutoScan->setObjectName(QStringLiteral("TimerAutoScan"));
+    TimerAutoScan->setInterval(autoScanMs_);
+    connect(TimerAutoScan, &QTimer::timeout, this, &TFormPrincipal::TimerAutoScanTimer);
+
     resize(kDesignWidth, kDesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -140,6 +145,16 @@ void TFormPrincipal::CreateKeyboard()
     PanelLletres->setMinimumHeight(kPanelLletresHeight);
     PanelLletres->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* layout = static_cast<QVBoxLayout*>(centralWidget()->layout());
+    // The extra rows sit above the grid, hidden until their option is on.
+    FilaParaules = new brunzit::KeyRow(QStringLiteral("FilaParaules"), centralWidget());
+    FilaLletres = new brunzit::KeyRow(QStringLiteral("FilaLletres"), centralWidget());
+    for (brunzit::KeyRow* row : {FilaParaules, FilaLletres}) {
+        row->hide();
+        layout->addWidget(row);
+        const int which = row == FilaParaules ? 0 : 1;
+        connect(row, &brunzit::KeyRow::pointed, this, [this, which](int index) { RowPointed(which, index); });
+        connect(row, &brunzit::KeyRow::chosen, this, [this, which](int index) { RowChosen(which, index); });
+    }
     layout->addWidget(PanelLletres);
     layout->setStretchFactor(PanelEditor, kEditorShare);
     layout->setStretchFactor(PanelLletres, kKeyboardShare);
@@ -380,7 +395,11 @@ void TFormPrincipal::ControlMouseMove(QLabel* key, int x, int y)
     const int column = (x + key->x()) / A->width();
     const int row = (y + key->y()) / A->height();
     const brunzit::Position from = selection_.position();
-    if (!selection_.pointAt(column, row))
+    // Back from a row above the grid, the key is said again even if it is
+    // the current one: Return will choose it.
+    const bool fromRow = rowCurrent_.has_value();
+    rowCurrent_.reset();
+    if (!selection_.pointAt(column, row) && !fromRow)
         return;
     const InputEvent input(this);
     KeyAt(from.col, from.row);

@@ -16,6 +16,13 @@
 #include "editor/fontcolour.h"
 #include "editor/keyhandling/documentend.h"
 #include "editor/selection.h"
+#include "editor/scanlayout.h"
+#include <optional>
+#include <vector>
+
+#include "editor/keyrow.h"
+#include "editor/switchfilter.h"
+#include "editor/wordsource.h"
 
 class QAction;
 class QActionGroup;
@@ -112,6 +119,7 @@ public:
     void MenuCanviarLaFontDelEditorClick();
     void MenuFonsNegreClick();
     void MenuTeclesesquerraiavallambelclicClick();
+    void MenuOblidarLesParaulesClick();
 
     // The poll of the mouse-click control: takes the click report and acts
     // on it. PollMouseHook does the same at a given tick count (milliseconds).
@@ -194,6 +202,30 @@ public:
     QAction* MenuTallarLaVeu = nullptr;
     QAction* MenuCanviarLaFontDelEditor = nullptr;
     QAction* MenuFonsNegre = nullptr;
+    // Writing options for switch users, and forgetting the learnt words.
+    QAction* MenuTotesLesLletres = nullptr;
+    QAction* MenuMinuscules = nullptr;
+    QAction* MenuLletresPerFrequencia = nullptr;
+    QAction* MenuPrediccioDeParaules = nullptr;
+    QAction* MenuOblidarLesParaules = nullptr;
+    QAction* MenuEscombratAutomatic = nullptr;
+    QMenu* MenuIntervalEscombrat = nullptr;
+    // Rows above the grid: the predicted words, and the letters and signs
+    // the grid lacks.
+    brunzit::KeyRow* FilaParaules = nullptr;
+    brunzit::KeyRow* FilaLletres = nullptr;
+    QMenu* MenuTempsAcceptacio = nullptr;
+    QMenu* MenuTempsBloqueig = nullptr;
+    void SetAcceptanceTime(int ms);
+    void SetLockoutTime(int ms);
+    const brunzit::SwitchTiming& SwitchTiming() const { return switchFilter_.timing(); }
+    // Steps the automatic scanning.
+    QTimer* TimerAutoScan = nullptr;
+    int AutoScanInterval() const { return autoScanMs_; }
+    // The one switch of the automatic scanning (Space, Return or the left
+    // button's report).
+    void AutoScanPress();
+    void TimerAutoScanTimer();
     QAction* MenuSintetitzador = nullptr;
     QMenu* MenuLlengua = nullptr;
     QAction* MenuCatala = nullptr;
@@ -211,6 +243,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
@@ -229,6 +262,20 @@ private:
     void VeureLaLletraToggled(bool on);
     void TeclatVisibleToggled(bool on);
     void FonsNegreToggled(bool on);
+    // The scanning keyboard follows the writing options and the language.
+    void ApplyWritingOptions();
+    void EscombratAutomaticToggled(bool on);
+    void SetAutoScanInterval(int ms);
+    bool AutoScanning() const;
+    // Space or Return as the one switch, pressed or released.
+    void SwitchKey(QKeyEvent* event);
+    // The rows above the grid follow the options and the words offered.
+    void UpdateKeyRows();
+    void RowPointed(int row, int index);
+    void RowChosen(int row, int index);
+    std::vector<brunzit::Position> rowLetters_;  // FilaLletres' keys in the scanning layout
+    std::optional<brunzit::Position> rowCurrent_;  // the row key under the pointer
+    void OfferWords();
     void SwitchMouseClickOn();
     void SwitchMouseClickOff();
 
@@ -257,6 +304,7 @@ private:
     std::string PrintText();
     std::string CalculateEditorLine();
     void AppendText(const std::string& text);
+    void DropLastCharacters(std::size_t characters);
     void StopSpeechOnEscape(int key);
     // While an input event is handled, its first text cuts off what is
     // still being said (option "Tallar la veu a cada tecla").
@@ -305,4 +353,10 @@ private:
     QFileDialog* openDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
     brunzit::Selection selection_;
+    brunzit::WordSource words_;
+    brunzit::AutoScan autoScan_;
+    QActionGroup* intervalGroup_ = nullptr;
+    int autoScanMs_ = 1500;
+    brunzit::SwitchFilter switchFilter_;
+    std::int64_t switchDown_ = -1;
 };

@@ -72,6 +72,14 @@ void TFormPrincipal::LoadSettings()
     }
     if (options.darkColours)
         MenuFonsNegreClick();
+    MenuTotesLesLletres->setChecked(options.everyLetter);
+    MenuMinuscules->setChecked(options.lowercase);
+    MenuLletresPerFrequencia->setChecked(options.frequencyOrder);
+    MenuPrediccioDeParaules->setChecked(options.prediction);
+    SetAutoScanInterval(options.autoScanMs);
+    SetAcceptanceTime(options.acceptanceMs);
+    SetLockoutTime(options.lockoutMs);
+    MenuEscombratAutomatic->setChecked(options.autoScan);
     if (options.clickControl && !selection_.state().HookActive)
         SwitchMouseClickOn();
 }
@@ -90,6 +98,14 @@ void TFormPrincipal::SaveSettings()
     options.cursorControl = MenuControldelcursoriReturnpercontrolarelteclat->isChecked();
     options.cutSpeech = MenuTallarLaVeu->isChecked();
     options.clickControl = MenuTeclesesquerraiavallambelclic->isChecked();
+    options.everyLetter = MenuTotesLesLletres->isChecked();
+    options.lowercase = MenuMinuscules->isChecked();
+    options.frequencyOrder = MenuLletresPerFrequencia->isChecked();
+    options.prediction = MenuPrediccioDeParaules->isChecked();
+    options.autoScan = MenuEscombratAutomatic->isChecked();
+    options.autoScanMs = autoScanMs_;
+    options.acceptanceMs = switchFilter_.timing().acceptanceMs;
+    options.lockoutMs = switchFilter_.timing().lockoutMs;
     const brunzit::FontChoice letter = formLletra_ ? formLletra_->FontLletra : brunzit::initialLetterFont();
     brunzit::SettingsFile().Save(options, letter, FontEditor);
 }
@@ -313,6 +329,16 @@ void TFormPrincipal::PollMouseHook(std::int64_t now)
         return;
     polling_ = true;
     const std::string report = brunzit::takeClickReport(brunzit::ProfileFile(brunzit::sharedSettingsPath()));
+    if (AutoScanning()) {
+        // One switch: the left button chooses; the right one is not used.
+        // A click report has no length: only the lockout filters it.
+        if (report == "1" && switchFilter_.accept(now, now, false)) {
+            brunzit::bringToFront(this);
+            AutoScanPress();
+        }
+        polling_ = false;
+        return;
+    }
     const brunzit::MouseClickControl::Step step = selection_.click(report, now);
     {
         const InputEvent input(this);

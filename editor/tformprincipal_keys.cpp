@@ -1,6 +1,7 @@
 // Key handling of the main window: which keys are taken over from the editor
 // and what a selection (Return) on either keyboard writes and says.
 
+#include <algorithm>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -64,7 +65,13 @@ std::string fromQt(const QString& text)
 bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Editor) {
-        if (event->type() == QEvent::ShortcutOverride) {
+        if (event->type() == QEvent::KeyRelease) {
+            auto* release = static_cast<QKeyEvent*>(event);
+            if (AutoScanning() && (release->key() == Qt::Key_Space || IsReturn(release->key()))) {
+                SwitchKey(release);
+                return true;
+            }
+        } else if (event->type() == QEvent::ShortcutOverride) {
             // The editor claims some Ctrl keys for itself (Ctrl+A selects all);
             // the menu's shortcuts win.
             auto* keyEvent = static_cast<QKeyEvent*>(event);
@@ -79,6 +86,10 @@ bool TFormPrincipal::eventFilter(QObject* watched, QEvent* event)
             }
         } else if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
+            if (AutoScanning() && (key == Qt::Key_Space || IsReturn(key))) {
+                SwitchKey(static_cast<QKeyEvent*>(event));
+                return true;
+            }
             EditorKeyDown(key);
             // The editor still gets every other key. Arrows that drive a
             // keyboard must not move the caret, which stays at the end; Return
@@ -113,7 +124,21 @@ void TFormPrincipal::keyPressEvent(QKeyEvent* event)
         return;
     }
     StopSpeechOnEscape(event->key());
+    if (AutoScanning() && (event->key() == Qt::Key_Space || IsReturn(event->key()))) {
+        SwitchKey(event);
+        return;
+    }
     FormKeyDown(event->key());
+}
+
+void TFormPrincipal::keyReleaseEvent(QKeyEvent* event)
+{
+    if (QApplication::focusWidget() != Editor && AutoScanning() &&
+        (event->key() == Qt::Key_Space || IsReturn(event->key()))) {
+        SwitchKey(event);
+        return;
+    }
+    QMainWindow::keyReleaseEvent(event);
 }
 
 void TFormPrincipal::StopSpeechOnEscape(int key)
@@ -162,6 +187,7 @@ void TFormPrincipal::FormKeyDown(int key)
 
     if (GridVisible()) {
         if (arrow) {
+            rowCurrent_.reset();
             KeyAt(selection_.position().col, selection_.position().row);
             ColourKey(CurrentKey, false);
             selection_.gridMove(*arrow);
@@ -194,11 +220,27 @@ void TFormPrincipal::ChooseCurrent()
         KeyAt(selection_.position().col, selection_.position().row);
         ColourKey(CurrentKey, true);
         JumpToEnd();
-        ApplyChoice(brunzit::GridChoice(CurrentKeyCode));
+        if (rowCurrent_) {
+            // A key of the rows above the grid, under the pointer.
+            ApplyChoice(selection_.layout().choose(*rowCurrent_, EditorText()));
+        } else {
+            brunzit::Choice choice = brunzit::GridChoice(CurrentKeyCode);
+            if (MenuMinuscules->isChecked() && choice.kind == brunzit::Choice::Kind::Write && choice.write != "\r\n")
+                choice.write = brunzit::CaseFor(choice.write, true, EditorText());
+            ApplyChoice(choice);
+        }
+        if (MenuPrediccioDeParaules->isChecked())
+            OfferWords();
         return;
     }
     JumpToEnd();
-    ApplyChoice(selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked()));
+    const bool shaped = selection_.shaped() && !MenuTeclesesquerraiavallambelclic->isChecked();
+    const brunzit::Choice choice =
+        selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked(), shaped ? EditorText() : std::string());
+    ApplyChoice(choice);
+    // Each choice brings the words for what is written now.
+    if (shaped && MenuPrediccioDeParaules->isChecked() && choice.kind != brunzit::Choice::Kind::Say)
+        OfferWords();
 }
 
 // Speech comes before the text change wherever what is said does not depend
@@ -216,13 +258,18 @@ void TFormPrincipal::ApplyChoice(const brunzit::Choice& choice)
     case Kind::Write:
         if (!choice.sayOnlyIfTyped || SpeakTyped())
             SayText(choice.say);
+        if (choice.replace)
+            DropLastCharacters(choice.replace);
         AppendText(choice.write);
         return;
     case Kind::EndWord:
+        // A sign taking the space a chosen word brought.
+        if (choice.replace)
+            DropLastCharacters(choice.replace);
         // The word just finished, with its separator, read as it will be
         // kept: a "BEXO" never straddles a separator, so the word can be
         // fixed on its own and the text afterwards.
-        SayText(brunzit::ReplaceBexo(brunzit::LastWordAtEnd(*Editor->document(), choice.write)));
+        SayText(brunzit::ReplaceBexo(brunzit::LastWordAtEnd(*Editor->document(), choice.write.substr(0, 1))));
         AppendText(choice.write);
         ReplaceBexo();
         return;
@@ -230,6 +277,16 @@ void TFormPrincipal::ApplyChoice(const brunzit::Choice& choice)
         RunFunctionItem(choice.function, choice.sayOnlyIfTyped);
         return;
     }
+}
+
+// Letters a chosen word replaces, or the space a sign takes: at the end of the
+// document, never more than it holds.
+void TFormPrincipal::DropLastCharacters(std::size_t characters)
+{
+    QTextCursor cursor(Editor->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor, static_cast<int>(characters));
+    cursor.removeSelectedText();
 }
 
 void TFormPrincipal::RunFunctionItem(brunzit::FunctionItem item, bool sayOnlyIfTyped)

@@ -1,15 +1,21 @@
 // MainMenu1: the menu tree, the two caption tables and the option commands.
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QActionGroup>
 #include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QTimer>
+#include <algorithm>
 #include <array>
 
 #include "editor/qttranslation.h"
+#include "editor/scanlayout.h"
+#include "editor/settingsfile.h"
+#include "platform/ticks.h"
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
@@ -50,6 +56,33 @@ constexpr std::array<CaptionRow, 20> kCaptions{{
     {"&Llengua", "&Lengua"},
     {"&Parlant de...", "Acerca &de..."},
 }};
+
+// The writing options' items, in menu order.
+constexpr std::array<CaptionRow, 9> kWritingCaptions{{
+    {"Totes les lletres", "Todas las letras"},
+    {"Min\xFAscules", "Min\xFAsculas"},
+    {"Lletres per freq\xFC\xE8ncia", "Letras por frecuencia"},
+    {"Predicci\xF3 de paraules", "Predicci\xF3n de palabras"},
+    {"Oblidar les paraules apreses", "Olvidar las palabras aprendidas"},
+    {"Escombrat autom\xE0tic", "Barrido autom\xE1tico"},
+    {"Interval de l'escombrat", "Intervalo del barrido"},
+    {"Temps d'acceptaci\xF3 del polsador", "Tiempo de aceptaci\xF3n del pulsador"},
+    {"Temps de bloqueig del polsador", "Tiempo de bloqueo del pulsador"},
+}};
+
+// Switch filtering choices, in milliseconds; -1 is the quiet second.
+constexpr std::array<int, 6> kAcceptanceTimes{0, 100, 200, 300, 500, 1000};
+constexpr std::array<int, 7> kLockoutTimes{-1, 0, 250, 500, 1000, 2000, 3000};
+
+QString seconds(int ms)
+{
+    if (ms < 0)
+        return QStringLiteral("1 s *");
+    return QStringLiteral("%1 s").arg(QString::number(ms / 1000.0, 'g', 2).replace(QLatin1Char('.'), QLatin1Char(',')));
+}
+
+// The intervals offered for the automatic scanning, in milliseconds.
+constexpr std::array<int, 8> kAutoScanIntervals{300, 500, 800, 1000, 1500, 2000, 3000, 5000};
 
 }  // namespace
 
@@ -112,6 +145,44 @@ void TFormPrincipal::CreateMenus()
            false);
     option(item(MenuOpcion, MenuTallarLaVeu, "MenuTallarLaVeu", "Tallar la veu a cada tecla"), true);
     MenuOpcion->addSeparator();
+    option(item(MenuOpcion, MenuTotesLesLletres, "MenuTotesLesLletres", kWritingCaptions[0].catalan), false);
+    option(item(MenuOpcion, MenuMinuscules, "MenuMinuscules", kWritingCaptions[1].catalan), false);
+    option(item(MenuOpcion, MenuLletresPerFrequencia, "MenuLletresPerFrequencia", kWritingCaptions[2].catalan),
+           false);
+    option(item(MenuOpcion, MenuPrediccioDeParaules, "MenuPrediccioDeParaules", kWritingCaptions[3].catalan), false);
+    item(MenuOpcion, MenuOblidarLesParaules, "MenuOblidarLesParaules", kWritingCaptions[4].catalan);
+    option(item(MenuOpcion, MenuEscombratAutomatic, "MenuEscombratAutomatic", kWritingCaptions[5].catalan), false);
+    MenuIntervalEscombrat = MenuOpcion->addMenu(toQt(kWritingCaptions[6].catalan));
+    MenuIntervalEscombrat->setObjectName(QStringLiteral("MenuIntervalEscombrat"));
+    intervalGroup_ = new QActionGroup(this);
+    intervalGroup_->setExclusive(true);
+    for (const int ms : kAutoScanIntervals) {
+        QAction* interval = MenuIntervalEscombrat->addAction(seconds(ms));
+        interval->setCheckable(true);
+        interval->setData(ms);
+        interval->setChecked(ms == brunzit::EditorOptions().autoScanMs);
+        intervalGroup_->addAction(interval);
+        connect(interval, &QAction::triggered, this, [this, ms] { SetAutoScanInterval(ms); });
+    }
+    auto timing = [this](QMenu*& menu, const char* name, const char* caption, const auto& values, int ticked,
+                         auto apply) {
+        menu = MenuOpcion->addMenu(toQt(caption));
+        menu->setObjectName(QString::fromLatin1(name));
+        auto* group = new QActionGroup(menu);
+        for (const int ms : values) {
+            QAction* choice = menu->addAction(seconds(ms));
+            choice->setCheckable(true);
+            choice->setData(ms);
+            choice->setChecked(ms == ticked);
+            group->addAction(choice);
+            connect(choice, &QAction::triggered, this, [this, ms, apply] { (this->*apply)(ms); });
+        }
+    };
+    timing(MenuTempsAcceptacio, "MenuTempsAcceptacio", kWritingCaptions[7].catalan, kAcceptanceTimes, 0,
+           &TFormPrincipal::SetAcceptanceTime);
+    timing(MenuTempsBloqueig, "MenuTempsBloqueig", kWritingCaptions[8].catalan, kLockoutTimes, -1,
+           &TFormPrincipal::SetLockoutTime);
+    MenuOpcion->addSeparator();
     item(MenuOpcion, MenuCanviarLaFontDelEditor, "MenuCanviarLaFontDelEditor", "Canviar la &font de l'editor...",
          QKeySequence(Qt::CTRL | Qt::Key_F));
     MenuOpcion->addSeparator();
@@ -138,6 +209,11 @@ void TFormPrincipal::CreateMenus()
             &TFormPrincipal::CursorControlToggled);
     connect(MenuVeureLaLletraQueEsDiu, &QAction::toggled, this, &TFormPrincipal::VeureLaLletraToggled);
     connect(MenuTeclatVisible, &QAction::toggled, this, &TFormPrincipal::TeclatVisibleToggled);
+
+    for (QAction* writing : {MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules})
+        connect(writing, &QAction::toggled, this, &TFormPrincipal::ApplyWritingOptions);
+    connect(MenuOblidarLesParaules, &QAction::triggered, this, &TFormPrincipal::MenuOblidarLesParaulesClick);
+    connect(MenuEscombratAutomatic, &QAction::toggled, this, &TFormPrincipal::EscombratAutomaticToggled);
 
     connect(MenuCatala, &QAction::triggered, this, &TFormPrincipal::MenuCatalaClick);
     connect(MenuCastellano, &QAction::triggered, this, &TFormPrincipal::MenuCastellanoClick);
@@ -176,8 +252,100 @@ void TFormPrincipal::SetCaptions(bool catalan)
         else
             static_cast<QAction*>(items[i])->setText(caption);
     }
+    const std::array<QAction*, kWritingCaptions.size()> writing{
+        MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules,
+        MenuOblidarLesParaules, MenuEscombratAutomatic, MenuIntervalEscombrat->menuAction(),
+        MenuTempsAcceptacio->menuAction(), MenuTempsBloqueig->menuAction()};
+    for (std::size_t i = 0; i < writing.size(); ++i)
+        writing[i]->setText(toQt(catalan ? kWritingCaptions[i].catalan : kWritingCaptions[i].spanish));
+    // The letters of the scanning keyboard follow the language.
+    ApplyWritingOptions();
     brunzit::UseQtTranslation(catalan);
     NameForAccessibility();
+}
+
+void TFormPrincipal::ApplyWritingOptions()
+{
+    brunzit::WritingOptions options;
+    options.catalan = MenuCatala->isChecked();
+    options.everyLetter = MenuTotesLesLletres->isChecked();
+    options.lowercase = MenuMinuscules->isChecked();
+    options.frequencyOrder = MenuLletresPerFrequencia->isChecked();
+    options.prediction = MenuPrediccioDeParaules->isChecked();
+    if (options == selection_.layout().options())
+        return;
+    selection_.setWritingOptions(options);
+    if (options.prediction)
+        OfferWords();
+    UpdateKeyRows();
+}
+
+void TFormPrincipal::OfferWords()
+{
+    const std::vector<std::string> words = words_.after(EditorText(), Catalan());
+    // On the grid the highlight stays where it is.
+    if (GridVisible())
+        selection_.setWords(words);
+    else
+        selection_.offerWords(words);
+    UpdateKeyRows();
+}
+
+void TFormPrincipal::UpdateKeyRows()
+{
+    if (!FilaParaules)
+        return;
+    rowCurrent_.reset();
+    const brunzit::ScanLayout& layout = selection_.layout();
+    std::vector<brunzit::KeyRow::Key> words;
+    if (layout.options().prediction)
+        for (const brunzit::ScanItem& item : layout.blocks()[brunzit::PredictionBlock].items)
+            words.push_back({item.write, item.say});
+    FilaParaules->setKeys(words);
+    FilaParaules->setVisible(GridVisible() && layout.options().prediction);
+
+    // The letters and signs the grid has no key for.
+    std::vector<brunzit::KeyRow::Key> letters;
+    rowLetters_.clear();
+    if (layout.options().everyLetter) {
+        for (int block : {brunzit::LettersBlock, 2}) {
+            const auto& items = layout.blocks()[block].items;
+            for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+                const std::string& w = items[i].write;
+                const bool onGrid = w == " " || w == "." || w == "\r\n" || w == "-" ||
+                                    (w.size() == 1 && w[0] >= 'A' && w[0] <= 'Z');
+                if (onGrid || (items[i].catalanOnly && !layout.options().catalan))
+                    continue;
+                letters.push_back({w, items[i].say});
+                rowLetters_.push_back({i, block});
+            }
+        }
+    }
+    FilaLletres->setKeys(letters);
+    FilaLletres->setVisible(GridVisible() && layout.options().everyLetter);
+}
+
+void TFormPrincipal::RowPointed(int row, int index)
+{
+    const brunzit::Position at =
+        row == 0 ? brunzit::Position{index, brunzit::PredictionBlock} : rowLetters_[static_cast<std::size_t>(index)];
+    rowCurrent_ = at;
+    const InputEvent input(this);
+    SayText(selection_.layout().blocks()[at.row].items[static_cast<std::size_t>(at.col)].say);
+}
+
+void TFormPrincipal::RowChosen(int row, int index)
+{
+    RowPointed(row, index);
+    ChooseCurrent();
+}
+
+void TFormPrincipal::MenuOblidarLesParaulesClick()
+{
+    words_.forget();
+    SayText(Catalan() ? "He oblidat les paraules apreses" : "He olvidado las palabras aprendidas");
+    if (MenuPrediccioDeParaules->isChecked())
+        OfferWords();
 }
 
 void TFormPrincipal::MenuCatalaClick()
@@ -244,6 +412,7 @@ void TFormPrincipal::TeclatVisibleToggled(bool on)
     selection_.setPosition({0, 0});
     KeyAt(0, 0);
     ColourKey(CurrentKey, true);
+    UpdateKeyRows();
     if (!on)
         SayText("espai");
 }
@@ -285,4 +454,95 @@ bool TFormPrincipal::GridVisible() const
 bool TFormPrincipal::SpeakTyped() const
 {
     return MenuLlegirlalletraquesescriu->isChecked();
+}
+
+// ---- Automatic scanning ----------------------------------------------------
+
+void TFormPrincipal::SetAutoScanInterval(int ms)
+{
+    autoScanMs_ = std::clamp(ms, brunzit::MinAutoScanMs, brunzit::MaxAutoScanMs);
+    for (QAction* interval : intervalGroup_->actions())
+        interval->setChecked(interval->data().toInt() == autoScanMs_);
+    TimerAutoScan->setInterval(autoScanMs_);
+}
+
+void TFormPrincipal::EscombratAutomaticToggled(bool on)
+{
+    autoScan_.restart();
+    if (on)
+        TimerAutoScan->start(autoScanMs_);
+    else
+        TimerAutoScan->stop();
+}
+
+bool TFormPrincipal::AutoScanning() const
+{
+    return MenuEscombratAutomatic->isChecked() && !GridVisible();
+}
+
+void TFormPrincipal::TimerAutoScanTimer()
+{
+    if (!AutoScanning() || speaking_ > 0)
+        return;
+    const brunzit::AutoScan::Tick tick = autoScan_.tick(selection_.layout());
+    if (!tick.say.empty())
+        SayText(tick.say);
+}
+
+void TFormPrincipal::AutoScanPress()
+{
+    const InputEvent input(this);
+    switch (autoScan_.press()) {
+    case brunzit::AutoScan::Press::Nothing:
+        return;
+    case brunzit::AutoScan::Press::Entered:
+    case brunzit::AutoScan::Press::Resumed:
+        break;
+    case brunzit::AutoScan::Press::Chosen:
+        selection_.setPosition(autoScan_.position());
+        ChooseCurrent();
+        autoScan_.restart();
+        break;
+    }
+    // The next step comes a whole interval after the press.
+    TimerAutoScan->start(autoScanMs_);
+}
+
+// ---- Switch filtering ------------------------------------------------------
+
+void TFormPrincipal::SetAcceptanceTime(int ms)
+{
+    brunzit::SwitchTiming timing = switchFilter_.timing();
+    timing.acceptanceMs = std::clamp(ms, 0, brunzit::SwitchTiming::MaxAcceptanceMs);
+    switchFilter_.setTiming(timing);
+    for (QAction* choice : MenuTempsAcceptacio->actions())
+        choice->setChecked(choice->data().toInt() == timing.acceptanceMs);
+}
+
+void TFormPrincipal::SetLockoutTime(int ms)
+{
+    brunzit::SwitchTiming timing = switchFilter_.timing();
+    timing.lockoutMs = ms < 0 ? -1 : std::min(ms, brunzit::SwitchTiming::MaxLockoutMs);
+    switchFilter_.setTiming(timing);
+    selection_.setClickLockout(timing.lockoutMs);
+    for (QAction* choice : MenuTempsBloqueig->actions())
+        choice->setChecked(choice->data().toInt() == timing.lockoutMs);
+}
+
+void TFormPrincipal::SwitchKey(QKeyEvent* event)
+{
+    if (event->isAutoRepeat())
+        return;
+    const std::int64_t now = brunzit::tickCountMs();
+    // Without an acceptance time a press counts at once; with one, at its
+    // release if held long enough.
+    if (event->type() == QEvent::KeyPress) {
+        switchDown_ = now;
+        if (switchFilter_.timing().acceptanceMs == 0 && switchFilter_.accept(now, now))
+            AutoScanPress();
+    } else if (switchFilter_.timing().acceptanceMs > 0 && switchDown_ >= 0) {
+        if (switchFilter_.accept(switchDown_, now))
+            AutoScanPress();
+        switchDown_ = -1;
+    }
 }

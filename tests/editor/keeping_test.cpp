@@ -182,6 +182,30 @@ TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
              EXPECT_FALSE(f.PanelLletres->isVisible());
              EXPECT_EQ(f.Editor->contextMenuPolicy(), Qt::NoContextMenu);
          }},
+        {"writing options: every letter by frequency, lower case",
+         {{"Totes les lletres", "S\xCD"}, {"Min\xFAscules", "S\xCD"}, {"Lletres per freq\xFC\xE8ncia", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuTotesLesLletres->isChecked());
+             EXPECT_TRUE(f.MenuMinuscules->isChecked());
+             EXPECT_TRUE(f.MenuLletresPerFrequencia->isChecked());
+             EXPECT_FALSE(f.MenuPrediccioDeParaules->isChecked());
+             EXPECT_TRUE(f.Choosing().shaped());
+             EXPECT_EQ(f.Choosing().layout().blocks()[0].items[1].write, "E");
+             EXPECT_FALSE(f.MenuEscombratAutomatic->isChecked());
+             EXPECT_EQ(f.AutoScanInterval(), 1500);
+         }},
+        {"automatic scanning at its stored interval", {{"Escombrat autom\xE0tic", "S\xCD"}, {"Interval de l'escombrat", "800"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuEscombratAutomatic->isChecked());
+             EXPECT_TRUE(f.TimerAutoScan->isActive());
+             EXPECT_EQ(f.TimerAutoScan->interval(), 800);
+         }},
+        {"an interval out of range keeps the default", {{"Interval de l'escombrat", "200"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_EQ(f.AutoScanInterval(), 1500); }},
+        {"switch filtering", {{"Temps d'acceptaci\xF3", "200"}, {"Temps de bloqueig", "3000"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_EQ(f.SwitchTiming(), (SwitchTiming{200, 3000})); }},
+        {"switch filtering out of range keeps the rules", {{"Temps d'acceptaci\xF3", "1001"}, {"Temps de bloqueig", "-5"}},
+         [](TFormPrincipal& f, TFormLletra&) { EXPECT_EQ(f.SwitchTiming(), SwitchTiming{}); }},
         {"dark scheme", {{"FONS NEGRE", "S\xCD"}},
          [](TFormPrincipal& f, TFormLletra& l) {
              EXPECT_TRUE(f.MenuFonsNegre->isChecked());
@@ -461,6 +485,47 @@ TEST_F(MouseClickWindowTest, ClicksStepSayAndTypeThroughTheWindow)
         EXPECT_EQ(Click(row.report, row.at), row.said);
     }
     EXPECT_EQ(Text(), "A");
+}
+
+TEST_F(MouseClickWindowTest, OneSwitchScanningChoosesByTheLeftButtonOrSpace)
+{
+    form->MenuTeclesesquerraiavallambelclicClick();
+    form->TimerMouseHook->stop();
+    form->MenuEscombratAutomatic->trigger();
+    form->TimerAutoScan->stop();  // the ticks are the test's
+    Said();
+    const auto tick = [this] {
+        form->TimerAutoScanTimer();
+        return Said();
+    };
+    EXPECT_EQ(tick(), Spoken{"bloc lletres"});
+    EXPECT_TRUE(Click("2", 0).empty());  // the right button does nothing here
+    Key(Qt::Key_Space);
+    EXPECT_EQ(tick(), Spoken{"espai"});
+    EXPECT_EQ(tick(), Spoken{"a"});
+    Click("1", 0);
+    EXPECT_EQ(Text(), "A");
+    EXPECT_EQ(tick(), Spoken{"bloc lletres"});  // from the top after a choice
+    for (int step = 1; step < 3 * ScanBlockCount; ++step)
+        tick();
+    EXPECT_EQ(tick(), Spoken{"pausa"});
+    EXPECT_TRUE(tick().empty());
+    Key(Qt::Key_Return);  // wakes it without choosing
+    EXPECT_EQ(tick(), Spoken{"bloc lletres"});
+    EXPECT_EQ(Text(), "A");
+
+    // With an acceptance time, a tap is a tremor; a press held that long counts.
+    form->SetAcceptanceTime(200);
+    Key(Qt::Key_Space);
+    EXPECT_EQ(tick(), Spoken{"bloc funcions"});
+    form->TimerAutoScan->stop();  // no step of its own while the key is held
+    QTest::keyPress(form->Editor, Qt::Key_Space);
+    QTest::qWait(250);
+    QTest::keyRelease(form->Editor, Qt::Key_Space);
+    EXPECT_EQ(tick(), Spoken{"llegir-ho tot"});
+    form->SetAcceptanceTime(0);
+    form->MenuEscombratAutomatic->trigger();
+    form->MenuTeclesesquerraiavallambelclicClick();
 }
 
 TEST_F(MouseClickWindowTest, ReportsAreActedUponBeforeSwitchingOnAndAfterSwitchingOff)

@@ -1,10 +1,14 @@
 // Key handling of the real main window: what each key writes and says.
 
+#include <QLabel>
 #include <QPrinterInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <QTemporaryDir>
+
 #include "editor/saytext.h"
+#include "editor/scanlayout.h"
 #include "editor/scanning.h"
 #include "windowfixture.h"
 
@@ -34,6 +38,76 @@ TEST_F(ScanningTest, ChoosingLettersAndASpaceWritesAndSaysTheWord)
     Choose(0, 0);  // espai
     EXPECT_EQ(Said(), Spoken{"bon "});
     EXPECT_EQ(Text(), "BON ");
+}
+
+TEST_F(ScanningTest, PredictedWordsComeFirstAndASignTakesTheirSpace)
+{
+    QTemporaryDir data;  // the learnt words go here, not into the user's folder
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    form->MenuMinuscules->trigger();
+    form->MenuPrediccioDeParaules->trigger();
+    Said();
+    ASSERT_EQ(form->Choosing().position(), (Position{0, PredictionBlock}));  // words for a sentence start
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Said(), Spoken{"espai"});
+    form->SetPosition({18, LettersBlock});  // "quu"
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "Q");  // a capital at the sentence start
+    EXPECT_EQ(Said(), Spoken{"quu"});
+    ASSERT_EQ(form->Choosing().position(), (Position{0, PredictionBlock}));
+    const std::string word = form->Choosing().layout().blocks()[PredictionBlock].items[0].say;
+    ASSERT_GT(word.size(), 1u);
+    EXPECT_EQ(word[0], 'q');
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Said(), Spoken{word});
+    EXPECT_EQ(Text(), "Q" + word.substr(1) + " ");
+    form->SetPosition({1, 2});  // "coma"
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "Q" + word.substr(1) + ", ");
+    form->SetPosition({1, LettersBlock});  // "A", after a comma: lower case
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "Q" + word.substr(1) + ", a");
+    form->MenuPrediccioDeParaules->trigger();
+    form->MenuMinuscules->trigger();
+    qunsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(GridTest, RowsAboveTheGridSayOnPointingAndWriteOnClickOrReturn)
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    ShowGrid();
+    EXPECT_FALSE(form->FilaLletres->isVisible());
+    form->MenuTotesLesLletres->trigger();
+    form->MenuPrediccioDeParaules->trigger();
+    Said();
+    ASSERT_TRUE(form->FilaLletres->isVisible());
+    ASSERT_TRUE(form->FilaParaules->isVisible());
+    int grave = -1;
+    for (int i = 0; i < form->FilaLletres->count(); ++i)
+        if (form->FilaLletres->label(i)->text() == QString::fromUtf8("\u00C0"))
+            grave = i;
+    ASSERT_GE(grave, 0);
+    QTest::mouseClick(form->FilaLletres->label(grave), Qt::LeftButton);
+    EXPECT_EQ(Said(), (Spoken{"a accentuada", "a accentuada"}));  // pointed, then written
+    EXPECT_EQ(Text(), "\xC0");
+    ASSERT_GT(form->FilaParaules->count(), 0);
+    QLabel* word = form->FilaParaules->label(0);
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(word, &enter);
+    const std::string said = Said().at(0);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text().back(), ' ');
+    EXPECT_EQ(Said(), Spoken{said});
+    const std::string written = Text();
+    form->MenuMinuscules->trigger();  // the grid's letters too
+    ChooseKey(1, 0);
+    EXPECT_EQ(Text(), written + "b");
+    form->MenuMinuscules->trigger();
+    form->MenuPrediccioDeParaules->trigger();
+    form->MenuTotesLesLletres->trigger();
+    EXPECT_FALSE(form->FilaLletres->isVisible());
+    qunsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(ScanningTest, SeparatorsSayTheWordJustFinishedEvenWithTypedEchoOff)

@@ -282,6 +282,11 @@ TEST_F(MenuTest, LanguageCommandsSetThe19Captions)
         {form->MenuFonsNegre, "Fons negre", "Fondo negro"},
         {form->MenuLlengua, "&Llengua", "&Lengua"},
         {form->MenuParlant, "&Parlant de...", "Acerca &de..."},
+        {form->MenuTotesLesLletres, "Totes les lletres", "Todas las letras"},
+        {form->MenuMinuscules, "Min\xFAscules", "Min\xFAsculas"},
+        {form->MenuLletresPerFrequencia, "Lletres per freq\xFC\xE8ncia", "Letras por frecuencia"},
+        {form->MenuPrediccioDeParaules, "Predicci\xF3 de paraules", "Predicci\xF3n de palabras"},
+        {form->MenuOblidarLesParaules, "Oblidar les paraules apreses", "Olvidar las palabras aprendidas"},
     };
     auto captionOf = [](QObject* item) {
         if (auto* menu = qobject_cast<QMenu*>(item))

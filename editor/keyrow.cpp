@@ -1,0 +1,72 @@
+#include "editor/keyrow.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include "platform/cp1252.h"
+
+namespace brunzit {
+
+namespace {
+
+constexpr int kRowHeight = 48;
+
+QString toQt(const std::string& cp1252)
+{
+    return QString::fromUtf8(cp1252ToUtf8(cp1252));
+}
+
+}  // namespace
+
+KeyRow::KeyRow(const QString& name, QWidget* parent) : QWidget(parent)
+{
+    setObjectName(name);
+    setAccessibleName(name);
+    setFixedHeight(kRowHeight);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+}
+
+void KeyRow::setKeys(const std::vector<Key>& keys)
+{
+    for (QLabel* label : labels_)
+        delete label;
+    labels_.clear();
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(kRowHeight * 2 / 3);
+    font.setBold(true);
+    for (const Key& key : keys) {
+        auto* label = new QLabel(toQt(key.caption), this);
+        label->setAccessibleName(toQt(key.spoken));
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(font);
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+        label->setMouseTracking(true);
+        label->installEventFilter(this);
+        layout()->addWidget(label);
+        labels_.push_back(label);
+    }
+}
+
+bool KeyRow::eventFilter(QObject* watched, QEvent* event)
+{
+    for (int i = 0; i < count(); ++i) {
+        if (watched != labels_[static_cast<std::size_t>(i)])
+            continue;
+        if (event->type() == QEvent::Enter)
+            emit pointed(i);
+        else if (event->type() == QEvent::MouseButtonRelease &&
+                 static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            emit chosen(i);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace brunzit

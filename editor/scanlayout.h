@@ -1,0 +1,133 @@
+#pragma once
+// The scanning keyboard as the writing options shape it: letters in
+// alphabetical or frequency order, every Catalan and Spanish letter and
+// sign, lower case, and a block of predicted words. With every option off
+// the layout is the fixed one of scanning.h, item for item, and its moves
+// and choices are those of ScanMove and ScanChoice.
+//
+// The automatic (one-switch) scanning steps through the same layout: the
+// block names from the top, then the items of the block chosen.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editor/scanning.h"
+#include "editor/selection.h"
+
+namespace brunzit {
+
+struct WritingOptions {
+    bool catalan = true;
+    bool everyLetter = false;     // "Totes les lletres"
+    bool frequencyOrder = false;  // "Lletres per freqüència"
+    bool lowercase = false;       // "Minúscules"
+    bool prediction = false;      // "Predicció de paraules"
+    bool operator==(const WritingOptions&) const = default;
+};
+
+struct ScanItem {
+    std::string say;    // Windows-1252, said as stored
+    std::string write;  // what choosing it writes ("\r\n" for retorn)
+    bool catalanOnly = false;
+    bool word = false;  // a predicted word: `write` is the whole word
+    bool operator==(const ScanItem&) const = default;
+};
+
+struct ScanLayoutBlock {
+    std::string name;
+    std::vector<ScanItem> items;
+};
+
+// The block of predicted words sits after the fixed blocks, so Down from it
+// reaches the letters and the fixed blocks keep their numbers.
+constexpr int PredictionBlock = ScanBlockCount;
+constexpr const char* PredictionBlockName = "bloc paraules";
+constexpr std::size_t PredictionsOffered = 8;
+
+class ScanLayout {
+public:
+    explicit ScanLayout(const WritingOptions& options = {});
+
+    const WritingOptions& options() const { return options_; }
+    const std::vector<ScanLayoutBlock>& blocks() const { return blocks_; }
+    int blockCount() const { return static_cast<int>(blocks_.size()); }
+
+    // The words offered now (empty: the prediction block is left out of
+    // the scanning until words come back).
+    void setPredictions(const std::vector<std::string>& words);
+    bool hasPredictions() const;
+
+    // Where a choice sends the position: the first word when words are
+    // offered, else the first item of the letters.
+    Position start() const;
+
+    Step move(Position from, Arrow arrow) const;
+    // The items of a block in the order the automatic scanning says them:
+    // the letters by frequency when they are so ordered.
+    std::vector<int> itemOrder(int block) const;
+    // The entry at `at` chosen, after `before` (the editor's text, for the
+    // sentence capital and for what a word replaces).
+    Choice choose(Position at, const std::string& before) const;
+
+private:
+    bool skipped(int block, int item) const;
+
+    WritingOptions options_;
+    std::vector<ScanLayoutBlock> blocks_;
+};
+
+// The words to offer from the predictor's candidates (best first): those
+// already offered for the word being written, and not taken, give their
+// place to new ones, so each letter brings words not yet heard.
+class WordOffer {
+public:
+    std::vector<std::string> offer(const std::vector<std::string>& candidates, const std::string& before);
+
+private:
+    std::string wordStart_;  // the text before the word now being written
+    std::vector<std::string> heard_;
+};
+
+// The letter written at this point of the text with "Minúscules" on: a
+// capital at the start of the text and after . ? ! and a line break.
+bool SentenceStart(const std::string& before);
+std::string CaseFor(const std::string& letters, bool lowercase, const std::string& before);
+
+// One-switch scanning without a timer: each tick says the next block name,
+// or, inside a block, its next item; the switch enters the block or chooses
+// the item. After a choice it starts again at the top. After the last item
+// of a block it goes back to the block names; after three rounds of the
+// block names without a press it says "pausa" and waits.
+class AutoScan {
+public:
+    static constexpr int kRoundsBeforePause = 3;
+    static constexpr const char* kPause = "pausa";
+
+    struct Tick {
+        std::string say;
+        bool paused = false;
+    };
+    enum class Press { Nothing, Entered, Chosen, Resumed };
+
+    void restart();
+    Tick tick(const ScanLayout& layout);
+    Press press();
+    bool paused() const { return paused_; }
+    bool inItems() const { return inItems_; }
+    // The block (and item, -1 for the name) now current.
+    Position position() const { return {item_, block_}; }
+
+private:
+    int block_ = -1;
+    int item_ = -1;
+    int step_ = -1;  // in the block's item order
+    int rounds_ = 0;
+    bool inItems_ = false;
+    bool paused_ = false;
+};
+
+// The block order of the automatic scanning: the words first when offered.
+std::vector<int> AutoScanOrder(const ScanLayout& layout);
+
+}  // namespace brunzit

@@ -1,0 +1,55 @@
+#include "editor/wordsource.h"
+
+#include "editor/prediction/predictor.h"
+#include "platform/paths.h"
+
+namespace brunzit {
+
+namespace {
+
+bool isLetter(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= 0xC0 && u != 0xD7 && u != 0xF7) || u == 0xB7;
+}
+
+}  // namespace
+
+void WordSource::load(bool catalan)
+{
+    if (loaded_ && catalan == catalan_)
+        return;
+    const std::string language = catalan ? "ca" : "es";
+    const std::string dir = executableFolder() + "/lexicon/";
+    lexicon_ = prediction::Lexicon();
+    // Without its files the lexicon stays empty and only the user's words are offered.
+    lexicon_.load(dir + language + ".tsv", dir + language + "-pairs.tsv");
+    user_ = std::make_unique<prediction::UserModel>(keepUserModel_ ? prediction::UserModel::defaultPath(language)
+                                                                   : std::string());
+    catalan_ = catalan;
+    loaded_ = true;
+}
+
+std::vector<std::string> WordSource::after(const std::string& text, bool catalan)
+{
+    load(catalan);
+    // A word is finished when a sign or space follows its last letter; a
+    // chosen word brings its space, so "CASA " finishes "CASA".
+    std::size_t end = text.size();
+    while (end > 0 && !isLetter(text[end - 1]) && text[end - 1] != '\'')
+        --end;
+    if (end > 0 && end < text.size() && text.compare(0, end, learnedUpTo_) != 0) {
+        user_->learnLastWord(std::string_view(text).substr(0, end));
+        learnedUpTo_ = text.substr(0, end);
+    }
+    const prediction::Predictor predictor(lexicon_, user_.get());
+    return offer_.offer(predictor.predict(text, 3 * PredictionsOffered), text);
+}
+
+void WordSource::forget()
+{
+    if (user_)
+        user_->forget();
+}
+
+}  // namespace brunzit
