@@ -32,15 +32,19 @@ KeyRow::KeyRow(const QString& name, QWidget* parent) : QWidget(parent)
 
 void KeyRow::setKeys(const std::vector<Key>& keys)
 {
-    for (QLabel* label : labels_)
-        delete label;
-    labels_.clear();
+    // The keys are relabelled, not rebuilt: a choice made by a click on a key
+    // changes the row while that key's own mouse event is still being
+    // delivered, so no key may be destroyed at once.
+    while (labels_.size() > keys.size()) {
+        labels_.back()->hide();
+        labels_.back()->deleteLater();
+        labels_.pop_back();
+    }
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(kRowHeight * 2 / 3);
     font.setBold(true);
-    for (const Key& key : keys) {
-        auto* label = new QLabel(toQt(key.caption), this);
-        label->setAccessibleName(toQt(key.spoken));
+    while (labels_.size() < keys.size()) {
+        auto* label = new QLabel(this);
         label->setAlignment(Qt::AlignCenter);
         label->setFont(font);
         label->setAutoFillBackground(true);
@@ -52,6 +56,10 @@ void KeyRow::setKeys(const std::vector<Key>& keys)
         label->installEventFilter(this);
         layout()->addWidget(label);
         labels_.push_back(label);
+    }
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        labels_[i]->setText(toQt(keys[i].caption));
+        labels_[i]->setAccessibleName(toQt(keys[i].spoken));
     }
 }
 
@@ -65,6 +73,7 @@ bool KeyRow::eventFilter(QObject* watched, QEvent* event)
         else if (event->type() == QEvent::MouseButtonRelease &&
                  static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             emit chosen(i);
+        break;  // the row may have changed under the signal
     }
     return QWidget::eventFilter(watched, event);
 }
