@@ -3,6 +3,8 @@
 #include "editor/prediction/predictor.h"
 #include "platform/paths.h"
 
+#include <unistd.h>
+
 namespace brunzit {
 
 namespace {
@@ -15,12 +17,21 @@ bool isLetter(char c)
 
 }  // namespace
 
+// Beside the program in a build; under share/ when installed.
+static std::string LexiconFolder()
+{
+    const std::string beside = executableFolder() + "/lexicon/";
+    if (::access((beside + "ca.tsv").c_str(), R_OK) == 0)
+        return beside;
+    return executableFolder() + "/../share/brunzit/lexicon/";
+}
+
 void WordSource::load(bool catalan)
 {
     if (loaded_ && catalan == catalan_)
         return;
     const std::string language = catalan ? "ca" : "es";
-    const std::string dir = executableFolder() + "/lexicon/";
+    const std::string dir = LexiconFolder();
     lexicon_ = prediction::Lexicon();
     // Without its files the lexicon stays empty and only the user's words are offered.
     lexicon_.load(dir + language + ".tsv", dir + language + "-pairs.tsv");

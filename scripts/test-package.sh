@@ -87,6 +87,10 @@ echo "brunzit and abaco answer: ok"
 ldd /usr/bin/brunzit | grep -q "libBrunzitMouseHook.so => /usr/lib/.*/brunzit/libBrunzitMouseHook.so" ||
   fail "the installed program does not find its mouse-hook library: $(ldd /usr/bin/brunzit | grep -i mousehook)"
 echo "mouse-hook library found in the program's private folder: ok"
+for file in ca.tsv ca-pairs.tsv es.tsv es-pairs.tsv; do
+  [ -s "/usr/share/brunzit/lexicon/$file" ] || fail "word prediction's lexicon $file is not installed where the program looks"
+done
+echo "word prediction's lexicons in /usr/share/brunzit/lexicon: ok"
 for page in brunzit abaco; do
   [ -f "/usr/share/man/man1/$page.1.gz" ] || fail "no manual page for $page"
 done
