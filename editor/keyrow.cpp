@@ -1,5 +1,7 @@
 #include "editor/keyrow.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +14,30 @@ namespace brunzit {
 namespace {
 
 constexpr int kRowHeight = 48;
+const char* const kRowKeyProperty = "brunzitRowKey";
+
+// A key of a row is read as a button named by what it says; pressing it
+// writes it, as a click does.
+class RowKeyAccessible : public QAccessibleWidget {
+public:
+    explicit RowKeyAccessible(QWidget* key) : QAccessibleWidget(key, QAccessible::Button) {}
+
+    QStringList actionNames() const override { return {pressAction()}; }
+
+    void doAction(const QString& actionName) override
+    {
+        auto* row = qobject_cast<KeyRow*>(widget()->parentWidget());
+        if (actionName == pressAction() && row && widget()->isVisible())
+            row->press(widget());
+    }
+};
+
+QAccessibleInterface* rowKeyFactory(const QString&, QObject* object)
+{
+    if (object && object->isWidgetType() && object->property(kRowKeyProperty).toBool())
+        return new RowKeyAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
 
 QString toQt(const std::string& cp1252)
 {
@@ -22,6 +48,11 @@ QString toQt(const std::string& cp1252)
 
 KeyRow::KeyRow(const QString& name, QWidget* parent) : QWidget(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(rowKeyFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
     setObjectName(name);
     setAccessibleName(name);
     setFixedHeight(kRowHeight);
@@ -45,6 +76,7 @@ void KeyRow::setKeys(const std::vector<Key>& keys)
     font.setBold(true);
     while (labels_.size() < keys.size()) {
         auto* label = new QLabel(this);
+        label->setProperty(kRowKeyProperty, true);
         label->setAlignment(Qt::AlignCenter);
         label->setFont(font);
         label->setAutoFillBackground(true);
@@ -60,6 +92,16 @@ void KeyRow::setKeys(const std::vector<Key>& keys)
     for (std::size_t i = 0; i < keys.size(); ++i) {
         labels_[i]->setText(toQt(keys[i].caption));
         labels_[i]->setAccessibleName(toQt(keys[i].spoken));
+    }
+}
+
+void KeyRow::press(const QWidget* key)
+{
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        if (labels_[i] == key) {
+            emit chosen(static_cast<int>(i));
+            return;
+        }
     }
 }
 

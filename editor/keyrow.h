@@ -21,6 +21,8 @@ public:
     void setKeys(const std::vector<Key>& keys);
     int count() const { return static_cast<int>(labels_.size()); }
     QLabel* label(int index) const { return labels_[static_cast<std::size_t>(index)]; }
+    // A screen reader's "press" on a key: chosen as a click chooses it.
+    void press(const QWidget* key);
 
 signals:
     void pointed(int index);

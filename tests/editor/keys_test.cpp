@@ -1,5 +1,6 @@
 // Key handling of the real main window: what each key writes and says.
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPrinterInfo>
 #include <QTextBlock>
@@ -99,6 +100,15 @@ TEST_F(GridTest, RowsAboveTheGridSayOnPointingAndWriteOnClickOrReturn)
     Key(Qt::Key_Return);
     EXPECT_EQ(Text().back(), ' ');
     EXPECT_EQ(Said(), Spoken{said});
+    // A screen reader reads the row's keys as buttons by what they say; its press writes.
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(form->FilaLletres->label(grave));
+    ASSERT_TRUE(read && read->actionInterface());
+    EXPECT_EQ(read->role(), QAccessible::Button);
+    EXPECT_EQ(read->text(QAccessible::Name), QString::fromUtf8("a accentuada"));
+    const std::string before = Text();
+    read->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(Text(), before + "\xC0");
+    Said();
     const std::string written = Text();
     form->MenuMinuscules->trigger();  // the grid's letters too
     ChooseKey(1, 0);
