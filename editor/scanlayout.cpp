@@ -105,7 +105,11 @@ int wrap(int value, int modulus)
 
 std::vector<std::string> WordOffer::offer(const std::vector<std::string>& candidates, const std::string& before)
 {
-    const std::string start = before.substr(0, before.size() - unfinishedLength(before));
+    // Known by the characters just before the word: the text given is the
+    // end of the document, which slides as it grows.
+    const std::size_t startLength = before.size() - unfinishedLength(before);
+    const std::size_t context = std::min<std::size_t>(startLength, 64);
+    const std::string start = before.substr(startLength - context, context);
     if (start != wordStart_) {
         wordStart_ = start;
         heard_.clear();

@@ -85,7 +85,7 @@ public:
     std::vector<std::string> offer(const std::vector<std::string>& candidates, const std::string& before);
 
 private:
-    std::string wordStart_;  // the text before the word now being written
+    std::string wordStart_;  // the characters just before the word now being written
     std::vector<std::string> heard_;
 };
 

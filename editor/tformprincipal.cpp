@@ -4,6 +4,7 @@
 // documents, fonts, colours and mouse clicks in tformprincipal_keeping.cpp.
 
 #include "editor/tformprincipal.h"
+#include "editor/keyhandling/documentend.h"
 
 #include <QAction>
 #include <QApplication>
@@ -330,6 +331,13 @@ void TFormPrincipal::WatchDialogs()
         }
     };
     dialogWatch_->messageShown = [this](const QString& said) { SayText(fromQt(said)); };
+}
+
+std::string TFormPrincipal::TextBeforeChoice() const
+{
+    // A choice looks back over the word being written and the sentence it
+    // is in, never the whole document: the key path must not grow with it.
+    return brunzit::ReadDocumentEnd(*Editor->document(), kChoiceContext).text;
 }
 
 std::string TFormPrincipal::EditorText() const

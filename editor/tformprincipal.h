@@ -66,6 +66,10 @@ public:
     // The editor's text in Windows-1252 with CR LF line breaks, and its
     // replacement (CR LF, lone CR or LF all read as one line break).
     std::string EditorText() const;
+    // The end of the text, as much as a choice needs to look back over
+    // (Windows-1252, CR LF; a longer text starts with one filler letter).
+    std::string TextBeforeChoice() const;
+    static constexpr int kChoiceContext = 1024;
     void SetEditorText(const std::string& text);
 
     // Key handling. Keys are Qt::Key values; the shift state is ignored.

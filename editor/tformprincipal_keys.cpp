@@ -222,11 +222,11 @@ void TFormPrincipal::ChooseCurrent()
         JumpToEnd();
         if (rowCurrent_) {
             // A key of the rows above the grid, under the pointer.
-            ApplyChoice(selection_.layout().choose(*rowCurrent_, EditorText()));
+            ApplyChoice(selection_.layout().choose(*rowCurrent_, TextBeforeChoice()));
         } else {
             brunzit::Choice choice = brunzit::GridChoice(CurrentKeyCode);
             if (MenuMinuscules->isChecked() && choice.kind == brunzit::Choice::Kind::Write && choice.write != "\r\n")
-                choice.write = brunzit::CaseFor(choice.write, true, EditorText());
+                choice.write = brunzit::CaseFor(choice.write, true, TextBeforeChoice());
             ApplyChoice(choice);
         }
         if (MenuPrediccioDeParaules->isChecked())
@@ -236,7 +236,7 @@ void TFormPrincipal::ChooseCurrent()
     JumpToEnd();
     const bool shaped = selection_.shaped() && !MenuTeclesesquerraiavallambelclic->isChecked();
     const brunzit::Choice choice =
-        selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked(), shaped ? EditorText() : std::string());
+        selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked(), shaped ? TextBeforeChoice() : std::string());
     ApplyChoice(choice);
     // Each choice brings the words for what is written now.
     if (shaped && MenuPrediccioDeParaules->isChecked() && choice.kind != brunzit::Choice::Kind::Say)

@@ -282,7 +282,7 @@ void TFormPrincipal::ApplyWritingOptions()
 
 void TFormPrincipal::OfferWords()
 {
-    const std::vector<std::string> words = words_.after(EditorText(), Catalan());
+    const std::vector<std::string> words = words_.after(TextBeforeChoice(), Catalan());
     // On the grid the highlight stays where it is.
     if (GridVisible())
         selection_.setWords(words);

@@ -3,6 +3,7 @@
 #include "editor/prediction/predictor.h"
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 namespace brunzit {
@@ -49,9 +50,13 @@ std::vector<std::string> WordSource::after(const std::string& text, bool catalan
     std::size_t end = text.size();
     while (end > 0 && !isLetter(text[end - 1]) && text[end - 1] != '\'')
         --end;
-    if (end > 0 && end < text.size() && text.compare(0, end, learnedUpTo_) != 0) {
+    // The text is the end of the document, which slides as it grows: the
+    // word last learned is known by the characters just before its end.
+    const std::size_t context = std::min(end, LearnedContext);
+    const std::string learned = text.substr(end - context, context);
+    if (end > 0 && end < text.size() && learned != learnedUpTo_) {
         user_->learnLastWord(std::string_view(text).substr(0, end));
-        learnedUpTo_ = text.substr(0, end);
+        learnedUpTo_ = learned;
     }
     const prediction::Predictor predictor(lexicon_, user_.get());
     return offer_.offer(predictor.predict(text, 3 * PredictionsOffered), text);

@@ -33,7 +33,8 @@ private:
     prediction::Lexicon lexicon_;
     std::unique_ptr<prediction::UserModel> user_;
     WordOffer offer_;
-    std::string learnedUpTo_;  // the text when the last word was learned
+    static constexpr std::size_t LearnedContext = 64;
+    std::string learnedUpTo_;  // the text just before the end of the last word learned
 };
 
 }  // namespace brunzit
