@@ -1,5 +1,7 @@
 #include "platform/profilefile.h"
 
+#include "platform/fileio.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -332,20 +334,6 @@ private:
     int fd_ = -1;
     std::string reason_;
 };
-
-bool writeAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Writes the whole content to a temporary file of a unique name beside
 // target and renames it over target: a reader sees the old file or the new

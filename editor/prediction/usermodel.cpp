@@ -2,6 +2,7 @@
 
 #include "editor/prediction/wordtext.h"
 #include "platform/cp1252.h"
+#include "platform/fileio.h"
 #include "platform/paths.h"
 
 #include <fcntl.h>
@@ -200,22 +201,15 @@ bool UserModel::save()
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
     // What the user writes is theirs: the file is readable by its owner only.
-    const std::string temporary = path_ + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A name of its own (mkstemp makes it 0600): a temporary left behind by a
+    // killed program never blocks the next save.
+    std::string temporary = path_ + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return false;
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
     // No fsync: this runs between two keys, and a sync can stall for a long
     // time; the rename still never leaves a half-written model behind.
-    const bool written = done == data.size();
+    const bool written = writeAll(fd, data);
     ::close(fd);
     if (!written || std::rename(temporary.c_str(), path_.c_str()) != 0) {
         std::remove(temporary.c_str());
