@@ -71,8 +71,11 @@ struct Calculator::State {
 
   void analyse(const std::string& text, std::int32_t& error, std::int32_t& flag);
   bool runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, double& value);
+  bool runPlan(double (&values)[5], double& value);
   void calculateWithoutCode(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
                             Real6& result, std::int32_t& error);
+  void calculateByList(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
+                       Real6& result, std::int32_t& error);
 };
 
 namespace {
@@ -242,12 +245,6 @@ void Calculator::State::analyse(const std::string& text, std::int32_t& error, st
 
 bool Calculator::State::runPlan(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v,
                                 double& value) {
-  // Compiling is tried once per analysis, once the plan has run often enough
-  // to repay it: a plan that cannot be compiled runs as it is from then on.
-  if (plannedRuns <= RunsBeforeCompiling && ++plannedRuns > RunsBeforeCompiling &&
-      compiled.Compile(plan, &calculateRunning)) {
-    calculation = compiled.Entry();
-  }
   const unsigned used = plan.UsedVariables;
   double values[5];
   if (used & 1) values[0] = Real6ToDouble(x);
@@ -255,6 +252,16 @@ bool Calculator::State::runPlan(const Real6& x, const Real6& y, const Real6& z, 
   if (used & 4) values[2] = Real6ToDouble(z);
   if (used & 8) values[3] = Real6ToDouble(u);
   if (used & 16) values[4] = Real6ToDouble(v);
+  return runPlan(values, value);
+}
+
+bool Calculator::State::runPlan(double (&values)[5], double& value) {
+  // Compiling is tried once per analysis, once the plan has run often enough
+  // to repay it: a plan that cannot be compiled runs as it is from then on.
+  if (plannedRuns <= RunsBeforeCompiling && ++plannedRuns > RunsBeforeCompiling &&
+      compiled.Compile(plan, &calculateRunning)) {
+    calculation = compiled.Entry();
+  }
   return RunPlan(plan, values, value);
 }
 
@@ -269,6 +276,11 @@ void Calculator::State::calculateWithoutCode(const Real6& x, const Real6& y, con
     result = DoubleToReal6(value);
     return;
   }
+  calculateByList(x, y, z, u, v, result, error);
+}
+
+void Calculator::State::calculateByList(const Real6& x, const Real6& y, const Real6& z, const Real6& u,
+                                        const Real6& v, Real6& result, std::int32_t& error) {
   if (!listReady) {
     error = EvaluationListNotReady;
     return;
@@ -300,6 +312,41 @@ void Calculator::Evaluate(const Real6& x, const Real6& y, const Real6& z, const 
   running = &state;
   state.calculation(x, y, z, u, v, result, error);
   running = outer;
+}
+
+double Calculator::Evaluate(const double (&variables)[5], std::int32_t& error) {
+  State& state = *state_;
+  const unsigned used = state.plan.Ready ? state.plan.UsedVariables : 0x1Fu;
+  double rounded[5] = {};
+  bool plain = true;
+  for (unsigned left = used; left != 0; left &= left - 1) {
+    const int i = std::countr_zero(left);
+    // A zero of either sign is Real6's one zero, +0.
+    plain = plain && (variables[i] == 0 || RoundToNearestReal6Fast(variables[i], rounded[i]));
+  }
+  double value = 0;
+  if (plain && state.calculation == nullptr && state.plan.Ready && state.runPlan(rounded, value)) {
+    error = EvaluationOk;
+    return value;
+  }
+  // Compiled code, the list, and zeros and values at the edges of the range
+  // take six-byte values.
+  PaddedReal6 in[5];
+  for (unsigned left = used; left != 0; left &= left - 1) {
+    const int i = std::countr_zero(left);
+    if (plain) {
+      StoreReal6(rounded[i], in[i]);
+    } else {
+      in[i].value = DoubleToNearestReal6(variables[i]);
+    }
+  }
+  Real6 result;
+  if (state.calculation != nullptr || !plain || !state.plan.Ready) {
+    Evaluate(in[0].value, in[1].value, in[2].value, in[3].value, in[4].value, result, error);
+  } else {  // the plan ran, and handed the evaluation on
+    state.calculateByList(in[0].value, in[1].value, in[2].value, in[3].value, in[4].value, result, error);
+  }
+  return error == EvaluationOk ? Real6ToDouble(result) : 0;
 }
 
 const OperationList& Calculator::List() const { return state_->list; }

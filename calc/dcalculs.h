@@ -103,6 +103,11 @@ class Calculator {
   void Analyse(const std::string& text, std::int32_t& error, std::int32_t& flag);
   void Evaluate(const Real6& x, const Real6& y, const Real6& z, const Real6& u, const Real6& v, Real6& result,
                 std::int32_t& error);
+  // The same evaluation for callers holding doubles: each variable is first
+  // rounded to the nearest Real6, and the answer (0 on an error) is exactly
+  // a Real6 value. The six-byte values are built only where the rare paths
+  // need them.
+  double Evaluate(const double (&variables)[5], std::int32_t& error);
   const OperationList& List() const;
 
   struct State;

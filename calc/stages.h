@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 namespace brunzit {
 
@@ -45,14 +46,32 @@ inline double Real6ToDouble(Real6 value) {
   return exponent == 0 ? 0.0 : v;
 }
 
-inline Real6 DoubleToReal6(double v) {
+// A Real6 value's six bytes in the low bytes of a 64-bit word.
+inline std::uint64_t Real6Bits(double v) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
   const std::uint64_t exponent = ((bits >> 52) & 0x7FF) + 129 - 1023;
   const std::uint64_t raw = (exponent & 0xFF) | (((bits >> 13) & ((std::uint64_t(1) << 39) - 1)) << 8) | ((bits >> 63) << 47);
+  return (bits << 1) == 0 ? 0 : raw;
+}
+
+inline Real6 DoubleToReal6(double v) {
   Real6 out;
-  const std::uint64_t value = (bits << 1) == 0 ? 0 : raw;
+  const std::uint64_t value = Real6Bits(v);
   std::memcpy(out.Bytes, &value, 6);
   return out;
+}
+
+// A Real6 written with one 8-byte store: compiled code reads the value back
+// with loads that straddle the 4- and 2-byte stores of a plain Real6, which
+// the processor cannot forward.
+struct PaddedReal6 {
+  Real6 value;
+  std::uint8_t padding[2] = {0, 0};
+};
+static_assert(sizeof(PaddedReal6) == 8 && std::is_trivially_copyable_v<PaddedReal6>, "one 8-byte store");
+inline void StoreReal6(double v, PaddedReal6& out) {
+  const std::uint64_t value = Real6Bits(v);
+  std::memcpy(static_cast<void*>(&out), &value, sizeof value);
 }
 
 // The 23-character scientific notation of ProcCalcularExpressio: sign place
@@ -63,14 +82,22 @@ std::string ScientificNotation(Real6 value);
 // The nearest Real6 to a double, as Real6::fromLongDouble gives it, on the
 // double's bits where it lies well inside the Real6 range (the extended
 // rounding costs several times more).
-inline Real6 DoubleToNearestReal6(double v) {
+// False, leaving `rounded` alone, outside 2^-126 <= |v| < 2^126, where
+// rounding up may carry into the exponent and stay in range.
+inline bool RoundToNearestReal6Fast(double v, double& rounded) {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
   const std::uint64_t exponent = (bits >> 52) & 0x7FF;
-  if ((bits << 1) == 0) return Real6();
-  // 2^-126 <= |v| < 2^126: rounding up may carry into the exponent and stays in range.
-  if (exponent - (1023 - 126) > 252 - 1) [[unlikely]] return Real6::fromLongDouble(v);
+  if (exponent - (1023 - 126) > 252 - 1) return false;
   const std::uint64_t halfUp = 0xFFF + ((bits >> 13) & 1);  // ties to even
-  return DoubleToReal6(std::bit_cast<double>((bits + halfUp) & ~std::uint64_t(0x1FFF)));
+  rounded = std::bit_cast<double>((bits + halfUp) & ~std::uint64_t(0x1FFF));
+  return true;
+}
+
+inline Real6 DoubleToNearestReal6(double v) {
+  if ((std::bit_cast<std::uint64_t>(v) << 1) == 0) return Real6();
+  double rounded;
+  if (!RoundToNearestReal6Fast(v, rounded)) [[unlikely]] return Real6::fromLongDouble(v);
+  return DoubleToReal6(rounded);
 }
 
 // ---- Preparation and analysis -------------------------------------------

@@ -420,10 +420,7 @@ ABACO32_API double Abaco32Evaluate(Abaco32Calculator* calculator, double x, doub
   double value = 0;
   if (calculator != nullptr) {
     ExtendedPrecisionScope precision(false);
-    Real6 result;
-    calculator->engine.Evaluate(DoubleToNearestReal6(x), DoubleToNearestReal6(y), DoubleToNearestReal6(z),
-                                DoubleToNearestReal6(u), DoubleToNearestReal6(v), result, code);
-    if (code == EvaluationOk) value = Real6ToDouble(result);
+    value = calculator->engine.Evaluate({x, y, z, u, v}, code);
   }
   WriteInt(code, error);
   return value;

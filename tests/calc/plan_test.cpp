@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include <bit>
 #include <cmath>
 #include <random>
 #include <string>
@@ -109,6 +110,51 @@ TEST(EvaluationPlan, AgreesWithTheReferenceOnGeneratedExpressions) {
   EXPECT_GT(analysed, 12000);
   EXPECT_GT(planned, 4000);
   EXPECT_GT(errors, 4000);
+}
+
+// The calculators' evaluation on doubles skips the six-byte values where it
+// can: it must answer exactly as the six-byte evaluation of the nearest
+// values does, before and after the plan is compiled, for any double.
+TEST(Calculator, DoublesAnswerAsTheirNearestSixByteValues) {
+  ExpressionGenerator generator(4096);
+  std::mt19937_64 random(11);
+  const double edges[] = {0.0, -0.0, 0x1p-126, -0x1p-126, 0x1.fffffffffffffp-127, 0x1p-1074, 0x1.ffffffffffp125,
+                          0x1.fffffffffffffp125, 1e30, 1.7e38, -1.7e38, 1e300, INFINITY, -INFINITY, NAN,
+                          1 + 0x1p-40, 1 + 0x3p-40, -(1 + 0x1p-40), 0.1, 1.0 / 3};
+  int compared = 0;
+  for (int e = 0; e < 24;) {
+    const std::string text = generator.next();
+    Calculator onDoubles, onBytes;
+    std::int32_t error = VariablesAllowed, flag = 0;
+    onDoubles.Analyse(text, error, flag);
+    if (error != AnalysisOk) continue;
+    error = VariablesAllowed;
+    onBytes.Analyse(text, error, flag);
+    ++e;
+    // Past the point where plans are compiled, for a few of them.
+    const int runs = e % 6 == 0 ? 17000 : 300;
+    for (int i = 0; i < runs; ++i) {
+      double in[5];
+      for (double& v : in) {
+        const auto pick = random() % 4;
+        v = pick == 0   ? edges[random() % std::size(edges)]
+            : pick == 1 ? static_cast<double>(generator.value())
+                        : std::ldexp(static_cast<double>(random() >> 11) / 0x1p53, static_cast<int>(random() % 60) - 30) *
+                              (random() % 2 ? 1 : -1);
+      }
+      std::int32_t doublesError = -1, bytesError = -1;
+      const double answer = onDoubles.Evaluate(in, doublesError);
+      Real6 result;
+      onBytes.Evaluate(DoubleToNearestReal6(in[0]), DoubleToNearestReal6(in[1]), DoubleToNearestReal6(in[2]),
+                       DoubleToNearestReal6(in[3]), DoubleToNearestReal6(in[4]), result, bytesError);
+      ASSERT_EQ(doublesError, bytesError) << text << " X=" << in[0];
+      const double expected = bytesError == EvaluationOk ? Real6ToDouble(result) : 0;
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(answer), std::bit_cast<std::uint64_t>(expected))
+          << text << " X=" << in[0] << ": " << answer << " vs " << expected;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 60000);
 }
 
 // Compiled code must give what the plan gives wherever the plan keeps the
