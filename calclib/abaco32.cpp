@@ -164,7 +164,19 @@ Real6 ReadReal6(const Abaco32Real6* value) {
   return out;
 }
 
-Real6 ReadReal6(const Abaco32Real6& value) { return ReadReal6(&value); }
+// The caller's value copied with one 8-byte store (see PaddedReal6).
+PaddedReal6 ReadPaddedReal6(const Abaco32Real6* value) {
+  PaddedReal6 out;
+  if (value != nullptr) {
+    std::uint32_t low = 0;
+    std::uint16_t high = 0;
+    std::memcpy(&low, value->Bytes, 4);
+    std::memcpy(&high, value->Bytes + 4, 2);
+    const std::uint64_t bits = low | (std::uint64_t(high) << 32);
+    std::memcpy(static_cast<void*>(&out), &bits, sizeof bits);
+  }
+  return out;
+}
 
 void WriteReal6(const Real6& value, Abaco32Real6* out) {
   if (out != nullptr) std::memcpy(out->Bytes, value.Bytes, ValueBytes);
@@ -176,10 +188,11 @@ void WriteInt(std::int32_t value, std::int32_t* out) {
 
 // Evaluates the stored list. The caller's result keeps its bytes unless the
 // engine produces a new value (it does not on an evaluation error).
-void Evaluate(const Real6 (&variables)[5], Abaco32Real6* result, std::int32_t* error) {
+void Evaluate(const PaddedReal6 (&variables)[5], Abaco32Real6* result, std::int32_t* error) {
   Real6 value = ReadReal6(result);
   std::int32_t code = EvaluationOk;
-  CalcularXYZUV(variables[0], variables[1], variables[2], variables[3], variables[4], value, code);
+  CalcularXYZUV(variables[0].value, variables[1].value, variables[2].value, variables[3].value, variables[4].value,
+                value, code);
   WriteReal6(value, result);
   WriteInt(code, error);
 }
@@ -323,7 +336,7 @@ ABACO32_API void ABACO32_CALL analitzar(const char* expression, std::int32_t* er
 
 ABACO32_API void ABACO32_CALL Calcular(const Abaco32Real6* x, Abaco32Real6* result, std::int32_t* error) {
   RunExport([&] {
-    const Real6 variables[5] = {ReadReal6(x), Real6(), Real6(), Real6(), Real6()};
+    const PaddedReal6 variables[5] = {ReadPaddedReal6(x), {}, {}, {}, {}};
     Evaluate(variables, result, error);
   }, true);
 }
@@ -331,7 +344,8 @@ ABACO32_API void ABACO32_CALL Calcular(const Abaco32Real6* x, Abaco32Real6* resu
 ABACO32_API void ABACO32_CALL CalcularXYZUV(Abaco32Real6 x, Abaco32Real6 y, Abaco32Real6 z, Abaco32Real6 u,
                                             Abaco32Real6 v, Abaco32Real6* result, std::int32_t* error) {
   RunExport([&] {
-    const Real6 variables[5] = {ReadReal6(x), ReadReal6(y), ReadReal6(z), ReadReal6(u), ReadReal6(v)};
+    const PaddedReal6 variables[5] = {ReadPaddedReal6(&x), ReadPaddedReal6(&y), ReadPaddedReal6(&z), ReadPaddedReal6(&u),
+                                      ReadPaddedReal6(&v)};
     Evaluate(variables, result, error);
   }, true);
 }
