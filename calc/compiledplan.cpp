@@ -13,9 +13,9 @@
 // step computes in a register other than the one holding its operand), the
 // variables in xmm8-xmm12, the plan's constants in the code buffer (after
 // the constants the code itself reads), and results read again later in a
-// stack frame. The other SSE registers, rax, r10 and r11 are scratch; the
-// argument registers stay as they came unless the plan makes calls, and
-// then the frame keeps them.
+// stack frame. The other SSE registers, rax, r10 and r11 are scratch (rcx
+// and rdx too once the answer is written out); the argument registers stay
+// as they came unless the plan makes calls, and then the frame keeps them.
 //
 // The entry: endbr64, then "sub rsp, frame" where the plan needs a frame.
 // The frame, from rsp up (FrameSlot below): the flag the called entries
@@ -24,6 +24,9 @@
 // bytes each. Its size keeps rsp 16-byte aligned at every call. Two bodies
 // may follow the entry: one for variables inside a window of magnitudes
 // (fewer range checks, planranges.h) and one checking every step.
+//
+// Every instruction is written by name through the emitter (x64emitter.h),
+// which holds each encoding.
 
 #include "calc/compiledplan.h"
 #include "calc/planranges.h"
@@ -33,7 +36,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
