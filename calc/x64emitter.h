@@ -52,7 +52,7 @@ struct Memory {
   static constexpr Memory At(Gpr base, Gpr index, std::int32_t displacement = 0) {
     return Memory{static_cast<std::uint8_t>(base), static_cast<std::uint8_t>(index), displacement, false, false};
   }
-  // Always a 32-bit displacement: every such access is as long as any other.
+  // Always a 32-bit displacement, whatever its value.
   static constexpr Memory Wide(Gpr base, std::int32_t displacement) {
     return Memory{static_cast<std::uint8_t>(base), NoIndex, displacement, true, false};
   }
@@ -69,8 +69,9 @@ struct Memory {
   bool ripRelative;
 };
 
-// Writes into a fixed buffer; past its end it writes nothing more and says
-// so through full(). Offsets are from the start of the buffer.
+// Writes into a fixed buffer. An instruction that starts within MaxLength
+// bytes of its end is not written: from then on nothing is, and full()
+// says so. Offsets are from the start of the buffer.
 class Emitter {
  public:
   Emitter(unsigned char* code, std::size_t capacity) : code_(code), capacity_(capacity) {}
@@ -161,8 +162,10 @@ class Emitter {
 
  private:
   // An instruction is written straight into the buffer, or into spare
-  // bytes once fewer than MaxLength remain; put() then takes it or marks
-  // the buffer full. One check of the room left per instruction.
+  // bytes once fewer than MaxLength (more than the longest instruction)
+  // remain; put() then takes it or marks the buffer full. One check of the
+  // room left per instruction, not one per byte: generating is most of the
+  // cost of compiling.
   static constexpr unsigned MaxLength = 16;
   struct Instruction {
     unsigned char* bytes;
