@@ -13,9 +13,9 @@
 // step computes in a register other than the one holding its operand), the
 // variables in xmm8-xmm12, the plan's constants in the code buffer (after
 // the constants the code itself reads), and results read again later in a
-// stack frame. The other SSE registers, rax, r10 and r11 are scratch; the
-// argument registers stay as they came unless the plan makes calls, and
-// then the frame keeps them.
+// stack frame. The other SSE registers, rax, r10 and r11 are scratch (rcx
+// and rdx too once the answer is written out); the argument registers stay
+// as they came unless the plan makes calls, and then the frame keeps them.
 //
 // The entry: endbr64, then "sub rsp, frame" where the plan needs a frame.
 // The frame, from rsp up (FrameSlot below): the flag the called entries
@@ -24,19 +24,24 @@
 // bytes each. Its size keeps rsp 16-byte aligned at every call. Two bodies
 // may follow the entry: one for variables inside a window of magnitudes
 // (fewer range checks, planranges.h) and one checking every step.
+//
+// Every instruction is written by name through the emitter (x64emitter.h),
+// which holds each encoding.
 
 #include "calc/compiledplan.h"
 #include "calc/planranges.h"
 #include "calc/planrounding.h"
+#include "calc/x64emitter.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <span>
+#include <type_traits>
+#include <utility>
 #include <math.h>
 
 #if defined(BRUNZIT_COMPILED_PLAN)
@@ -86,109 +91,29 @@ constexpr std::int32_t Real6ExponentOffset = 1023 - 129;
 // |b| above SafeDivisor: its bits shifted left by one.
 const std::uint64_t SafeDivisorBits = std::bit_cast<std::uint64_t>(SafeDivisor) << 1;
 
-enum Gpr : unsigned { Rax = 0, Rcx = 1, Rdx = 2, Rsp = 4, Rsi = 6, Rdi = 7, R8 = 8, R9 = 9, R10 = 10, R11 = 11 };
-enum Xmm : unsigned { Xmm0 = 0, Xmm1 = 1, Xmm2 = 2, Xmm3 = 3 };
+using namespace x64;
+using enum Gpr;
+using enum Gpr32;
+using enum Xmm;
+
 // The arguments in calling order: X, Y, Z, U, V, the result.
 constexpr Gpr ArgumentRegisters[6] = {Rdi, Rsi, Rdx, Rcx, R8, R9};
 // X, Y, Z, U, V live in xmm8 to xmm12.
-constexpr unsigned VariableXmm = 8;
+constexpr Xmm variableXmm(int index) { return XmmNumber(8 + static_cast<unsigned>(index)); }
 
 // Handed to the evaluation without code for a variable the expression does
 // not name.
 const Real6 UnnamedVariable;
 
-struct Memory {
-  unsigned base;
-  std::int32_t displacement;
-};
-Memory frame(std::int32_t offset) { return Memory{Rsp, offset}; }
-
-class Emitter {
- public:
-  Emitter(unsigned char* code, std::size_t capacity) : code_(code), capacity_(capacity) {}
-
-  bool full() const { return full_; }
-  void align(std::size_t to) {
-    while (size_ % to != 0) byte(0xCC);
-  }
-  std::size_t size() const { return size_; }
-
-  void bytes(std::initializer_list<unsigned> list) {
-    for (unsigned b : list) byte(b);
-  }
-  void u32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) byte((v >> (8 * i)) & 0xFF);
-  }
-  void u64(std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) byte(static_cast<unsigned>((v >> (8 * i)) & 0xFF));
-  }
-
-  // prefix (0 for none), REX, opcode and a register operand.
-  void op(unsigned prefix, bool wide, std::initializer_list<unsigned> opcode, unsigned reg, unsigned rm) {
-    start(prefix, wide, reg, rm, opcode);
-    byte(0xC0 | ((reg & 7) << 3) | (rm & 7));
-  }
-  // ... and a memory operand [base + disp32].
-  void op(unsigned prefix, bool wide, std::initializer_list<unsigned> opcode, unsigned reg, Memory m) {
-    start(prefix, wide, reg, m.base, opcode);
-    byte(0x80 | ((reg & 7) << 3) | (m.base & 7));
-    if ((m.base & 7) == Rsp) byte(0x24);
-    u32(static_cast<std::uint32_t>(m.displacement));
-  }
-  // ... and a constant at the start of the buffer, relative to the end of
-  // the instruction (nothing may follow the displacement).
-  void op(unsigned prefix, std::initializer_list<unsigned> opcode, unsigned reg, std::size_t constant,
-          bool wide = false) {
-    start(prefix, wide, reg, 0, opcode);
-    byte(((reg & 7) << 3) | 5);
-    patch(jump({}), constant);
-  }
-  void movImmediate(unsigned reg, std::uint64_t value) {
-    byte(0x48 | (reg >> 3));
-    byte(0xB8 | (reg & 7));
-    u64(value);
-  }
-
-  // A 32-bit jump: returns where its displacement goes, for patch().
-  std::size_t jump(std::initializer_list<unsigned> opcode) {
-    bytes(opcode);
-    const std::size_t at = size_;
-    u32(0);
-    return at;
-  }
-  void patch(std::size_t at, std::size_t target) {
-    if (full_) return;
-    const std::int32_t displacement = static_cast<std::int32_t>(target) - static_cast<std::int32_t>(at + 4);
-    std::memcpy(code_ + at, &displacement, 4);
-  }
-  void jumpTo(std::initializer_list<unsigned> opcode, std::size_t target) { patch(jump(opcode), target); }
-
- private:
-  void start(unsigned prefix, bool wide, unsigned reg, unsigned rm, std::initializer_list<unsigned> opcode) {
-    if (prefix != 0) byte(prefix);
-    const unsigned rex = 0x40 | (wide ? 8 : 0) | ((reg >> 3) << 2) | (rm >> 3);
-    if (rex != 0x40) byte(rex);
-    bytes(opcode);
-  }
-  void byte(unsigned b) {
-    if (size_ >= capacity_) {
-      full_ = true;
-      return;
-    }
-    code_[size_++] = static_cast<unsigned char>(b);
-  }
-
-  unsigned char* code_;
-  std::size_t capacity_;
-  std::size_t size_ = 0;
-  bool full_ = false;
-};
+// A slot in the frame, and a constant in the buffer.
+Memory frame(std::int32_t offset) { return Memory::Wide(Rsp, offset); }
+Memory constant(std::size_t offset) { return Memory::InBuffer(offset); }
 
 // Out-of-line code and where it returns to.
 struct Stub {
   enum Kind : std::uint8_t { Tie, Zero, ZeroVariable, Exact } kind;
-  std::uint8_t lastXmm;  // the SSE register holding the previous result before the step
-  std::uint8_t work;     // the SSE register the step computes in
+  Xmm lastXmm;           // the SSE register holding the previous result before the step
+  Xmm work;              // the SSE register the step computes in
   std::int16_t last;     // that previous result's register
   std::uint32_t from;    // displacement of the jump into the stub
   std::uint32_t back;    // where the stub returns
@@ -205,11 +130,8 @@ class PlanCompiler {
     survey();
     emitConstants();
     const std::size_t entry = out_.size();
-    for (unsigned char b : EntryMarker) out_.bytes({b});
-    if (frameSize_ > 0) {
-      out_.bytes({0x48, 0x81, 0xEC});  // sub rsp, frame
-      out_.u32(static_cast<std::uint32_t>(frameSize_));
-    }
+    out_.endbr64();
+    if (frameSize_ > 0) out_.sub(Rsp, Imm32(frameSize_));
     if (calls_) saveArguments();
     if (tryWindow_) chooseWindow();
     if (window_ > 0) body(true);
@@ -298,12 +220,12 @@ class PlanCompiler {
   }
 
   void emitConstants() {
-    for (std::uint64_t constant :
+    for (std::uint64_t value :
          {RoundingIncrement, RoundingMask, SignMask, std::bit_cast<std::uint64_t>(DoubleRadiansShare),
           std::bit_cast<std::uint64_t>(1.0), std::bit_cast<std::uint64_t>(DoubleOneEightieth),
           std::bit_cast<std::uint64_t>(DoubleShortPi), KeepSignAndFraction, ~SignMask}) {
-      out_.u64(constant);
-      out_.u64(constant);
+      out_.u64(value);
+      out_.u64(value);
     }
     auto place = [&](int reg) {
       if (isConstant(reg) && constantAt_[reg] == 0) {
@@ -331,21 +253,21 @@ class PlanCompiler {
   bool keepsArgument(int i) const { return i == 5 || usesVariable(i); }
   void saveArguments() {
     for (int i = 0; i < 6; ++i) {
-      if (keepsArgument(i)) out_.op(0, true, {0x89}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+      if (keepsArgument(i)) out_.mov(frame(SavedAt + 8 * i), ArgumentRegisters[i]);
     }
   }
   void restoreArguments() {
     for (int i = 0; i < 6; ++i) {
       if (keepsArgument(i)) {
-        out_.op(0, true, {0x8B}, ArgumentRegisters[i], frame(SavedAt + 8 * i));
+        out_.mov(ArgumentRegisters[i], frame(SavedAt + 8 * i));
       } else {
-        out_.movImmediate(ArgumentRegisters[i], reinterpret_cast<std::uintptr_t>(&UnnamedVariable));
+        out_.movabs(ArgumentRegisters[i], reinterpret_cast<std::uintptr_t>(&UnnamedVariable));
       }
     }
   }
   void storeVariables() {
     for (int i = 0; i < 5; ++i) {
-      if (usesVariable(i)) out_.op(0xF2, false, {0x0F, 0x11}, VariableXmm + i, frame(VariablesAt + 8 * i));
+      if (usesVariable(i)) out_.movsd(frame(VariablesAt + 8 * i), variableXmm(i));
     }
   }
   // After a call the variables' registers are lost: those that steps after
@@ -353,13 +275,13 @@ class PlanCompiler {
   void restoreVariables(const PlanStep& step) {
     const unsigned later = readLater_[&step - plan_.Steps];
     for (int i = 0; i < 5; ++i) {
-      if (later & (1u << i)) out_.op(0xF2, false, {0x0F, 0x10}, VariableXmm + i, frame(VariablesAt + 8 * i));
+      if (later & (1u << i)) out_.movsd(variableXmm(i), frame(VariablesAt + 8 * i));
     }
   }
   // A variable's value after a call, before its register is read again.
-  void loadAfterCall(unsigned xmm, int reg) {
+  void loadAfterCall(Xmm xmm, int reg) {
     if (reg < 5 && reg != last_) {
-      out_.op(0xF2, false, {0x0F, 0x10}, xmm, frame(VariablesAt + 8 * reg));
+      out_.movsd(xmm, frame(VariablesAt + 8 * reg));
     } else {
       load(xmm, reg);
     }
@@ -368,12 +290,9 @@ class PlanCompiler {
   // The arguments back as they came, and on to the evaluation without code.
   void leave() {
     if (calls_) restoreArguments();
-    if (frameSize_ > 0) {
-      out_.bytes({0x48, 0x81, 0xC4});  // add rsp, frame
-      out_.u32(static_cast<std::uint32_t>(frameSize_));
-    }
-    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(fallBack_));
-    out_.bytes({0xFF, 0xE0});  // jmp rax
+    if (frameSize_ > 0) out_.add(Rsp, Imm32(frameSize_));
+    out_.movabs(Rax, reinterpret_cast<std::uintptr_t>(fallBack_));
+    out_.jmp(Rax);
   }
 
   // A Real6 argument into its SSE register as a double, or out to the
@@ -383,92 +302,99 @@ class PlanCompiler {
   // shortest way from the argument to the first operation.
   void readVariable(int index) {
     const Gpr from = ArgumentRegisters[index];
-    const unsigned xmm = VariableXmm + index;
-    out_.op(0, true, {0x63}, Rax, Memory{from, 2});          // movsxd rax, dword [from + 2]
-    out_.op(0, false, {0x0F, 0xB6}, R11, Memory{from, 1});  // movzx r11d, byte [from + 1]
-    out_.op(0, false, {0x0F, 0xB6}, R10, Memory{from, 0});  // movzx r10d, byte [from]: the exponent
-    out_.op(0, true, {0xC1}, 4, Rax);                        // shl rax, 21: fraction bits 8-38 to 21-51
-    out_.bytes({21});
-    out_.op(0, true, {0xC1}, 4, R11);  // shl r11, 13: fraction bits 0-7 to 13-20
-    out_.bytes({13});
-    out_.op(0, true, {0x09}, R11, Rax);                       // or rax, r11
-    out_.op(0x66, true, {0x0F, 0x6E}, xmm, Rax);             // movq xmm, rax
-    out_.op(0x66, {0x0F, 0xDB}, xmm, KeepSignAndFractionAt);  // pand xmm: clear the exponent field
-    out_.op(0, false, {0x81}, 0, R10);                        // add r10d: the double's exponent
-    out_.u32(Real6ExponentOffset);
-    out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, lowest
-    out_.u32(LowestExponent);
-    const std::size_t low = out_.jump({0x0F, 0x82});  // jb: zero or too small
-    out_.op(0, false, {0x81}, 7, R10);               // cmp r10d, highest
-    out_.u32(LowestExponent + PlainExponentSpan);
-    oddJump(out_.jump({0x0F, 0x87}));  // ja
+    const Xmm xmm = variableXmm(index);
+    out_.movsxd(Rax, Memory::Wide(from, 2));
+    out_.movzxByte(R11d, Memory::Wide(from, 1));
+    out_.movzxByte(R10d, Memory::Wide(from, 0));  // the exponent
+    out_.shl(Rax, 21);                            // fraction bits 8-38 to 21-51
+    out_.shl(R11, 13);                            // fraction bits 0-7 to 13-20
+    out_.or_(Rax, R11);
+    out_.movq(xmm, Rax);
+    out_.pand(xmm, constant(KeepSignAndFractionAt));  // clear the exponent field
+    out_.add(R10d, Imm32(Real6ExponentOffset));        // the double's exponent
+    out_.cmp(R10d, Imm32(LowestExponent));
+    const std::size_t low = out_.jcc(Condition::Below);  // zero or too small
+    out_.cmp(R10d, Imm32(LowestExponent + PlainExponentSpan));
+    oddJump(out_.jcc(Condition::Above));
     if (windowed_) {
       // Outside the window: the checked body. (A zero comes back from its
       // stub after this: the windowed body allows 0.)
-      out_.op(0, false, {0x8D}, Rax, Memory{R10, -(1023 - window_)});  // lea eax, [r10 - (1023 - window)]
-      out_.bytes({0x3D});                                              // cmp eax, 2 * window - 1
-      out_.u32(static_cast<std::uint32_t>(2 * window_ - 1));
-      outsideWindow_[outsideWindowCount_++] = out_.jump({0x0F, 0x87});  // ja
+      out_.lea(Eax, Memory::Wide(R10, -(1023 - window_)));
+      out_.cmp(Eax, Imm32(2 * window_ - 1));
+      outsideWindow_[outsideWindowCount_++] = out_.jcc(Condition::Above);
     }
-    out_.op(0, true, {0xC1}, 4, R10);  // shl r10, 52
-    out_.bytes({52});
-    out_.op(0x66, true, {0x0F, 0x6E}, Xmm0, R10);   // movq xmm0, r10
-    out_.op(0x66, false, {0x0F, 0xEB}, xmm, Xmm0);  // por xmm, xmm0
-    stubs_[stubCount_++] = Stub{Stub::ZeroVariable, 0, 0, static_cast<std::int16_t>(index),
+    out_.shl(R10, 52);
+    out_.movq(Xmm0, R10);
+    out_.por(xmm, Xmm0);
+    stubs_[stubCount_++] = Stub{Stub::ZeroVariable, Xmm0, Xmm0, static_cast<std::int16_t>(index),
                                 static_cast<std::uint32_t>(low), static_cast<std::uint32_t>(out_.size()), nullptr};
   }
 
   // The register that holds reg's value, if one does.
-  bool inXmm(int reg, unsigned& xmm) const {
+  bool inXmm(int reg, Xmm& xmm) const {
     if (reg == last_) {
       xmm = lastXmm_;
       return true;
     }
     if (reg < 5) {
-      xmm = VariableXmm + reg;
+      xmm = variableXmm(reg);
       return true;
     }
     return false;
   }
 
-  // An instruction with reg's value as its source operand: a register, a
+  // emit(operand) with reg's value as the source operand: a register, a
   // constant in the buffer or a slot in the frame.
-  struct Form {
-    unsigned prefix;
-    std::initializer_list<unsigned> opcode;
-  };
-  void withOperand(bool wide, Form registerForm, Form memoryForm, unsigned target, int reg) {
-    unsigned xmm = 0;
+  template <typename Emit>
+  void withOperand(int reg, Emit emit) {
+    Xmm xmm = Xmm0;
     if (inXmm(reg, xmm)) {
-      out_.op(registerForm.prefix, wide, registerForm.opcode, target, xmm);
+      emit(xmm);
     } else if (isConstant(reg)) {
-      out_.op(memoryForm.prefix, memoryForm.opcode, target, constantAt_[reg], wide);
+      emit(constant(constantAt_[reg]));
     } else {
-      out_.op(memoryForm.prefix, wide, memoryForm.opcode, target, frame(storedAt_[reg]));
+      emit(frame(storedAt_[reg]));
     }
   }
   // xmm <- reg's value: movapd from a register, movsd from memory.
-  void load(unsigned xmm, int reg) {
-    unsigned from = 0;
+  void load(Xmm xmm, int reg) {
+    Xmm from = Xmm0;
     if (inXmm(reg, from) && from == xmm) return;
-    withOperand(false, {0x66, {0x0F, 0x28}}, {0xF2, {0x0F, 0x10}}, xmm, reg);
+    withOperand(reg, [&](auto operand) {
+      if constexpr (std::is_same_v<decltype(operand), Xmm>) {
+        out_.movapd(xmm, operand);
+      } else {
+        out_.movsd(xmm, operand);
+      }
+    });
   }
   // xmm0 <- left and xmm1 <- right, in the order that keeps a previous
   // result in xmm0 until it is read.
   void loadPair(int left, int right) {
-    unsigned from = 0;
+    Xmm from = Xmm0;
     const bool rightInXmm0 = inXmm(right, from) && from == Xmm0;
     if (rightInXmm0) load(Xmm1, right);
     load(Xmm0, left);
     if (!rightInXmm0) load(Xmm1, right);
   }
   // gpr <- the bits of reg's value.
-  void loadBits(unsigned gpr, int reg) {
-    unsigned xmm = 0;
-    if (inXmm(reg, xmm)) {
-      out_.op(0x66, true, {0x0F, 0x7E}, xmm, gpr);  // movq gpr, xmm
-    } else {
-      withOperand(true, {0, {}}, {0, {0x8B}}, gpr, reg);  // mov gpr, [memory]
+  void loadBits(Gpr gpr, int reg) {
+    withOperand(reg, [&](auto operand) {
+      if constexpr (std::is_same_v<decltype(operand), Xmm>) {
+        out_.movq(gpr, operand);
+      } else {
+        out_.mov(gpr, operand);
+      }
+    });
+  }
+  // to = to op from, for the four arithmetic steps.
+  template <typename Operand>
+  void operate(PlanOp op, Xmm to, Operand from) {
+    switch (op) {
+      case PlanOp::Add: out_.addsd(to, from); break;
+      case PlanOp::Subtract: out_.subsd(to, from); break;
+      case PlanOp::Multiply: out_.mulsd(to, from); break;
+      default: out_.divsd(to, from); break;
     }
   }
 
@@ -476,52 +402,53 @@ class PlanCompiler {
 
   void addStub(Stub::Kind kind, std::size_t from, std::size_t back, const PlanStep* s) {
     stubs_[stubCount_++] = Stub{kind,
-                                static_cast<std::uint8_t>(lastXmm_),
-                                static_cast<std::uint8_t>(work_),
+                                lastXmm_,
+                                work_,
                                 static_cast<std::int16_t>(last_),
                                 static_cast<std::uint32_t>(from),
                                 static_cast<std::uint32_t>(back),
                                 s};
   }
 
+  // rax <- r10 + r10: the bits of a value plus 0x1000, shifted out of the
+  // sign, are 0x2000 for either zero.
+  void doubleR10IntoRax() { out_.lea(Rax, Memory::At(R10, R10)); }
+
   // With the value's bits plus 0x1000 in r10 (the rounding's carry gives
   // the rounded exponent): out to the reference unless the value is plain.
   // The stub lets 0 through.
   void checkRange(const PlanStep* s = nullptr) {
-    out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
-    out_.bytes({0x48, 0xC1, 0xE8, 53});    // shr rax, 53
-    out_.bytes({0x2D});                    // sub eax, lowest
-    out_.u32(LowestExponent);
-    out_.bytes({0x3D});  // cmp eax, span
-    out_.u32(PlainExponentSpan);
-    const std::size_t from = out_.jump({0x0F, 0x87});  // ja
+    doubleR10IntoRax();
+    out_.shr(Rax, 53);
+    out_.sub(Eax, Imm32(LowestExponent));
+    out_.cmp(Eax, Imm32(PlainExponentSpan));
+    const std::size_t from = out_.jcc(Condition::Above);
     addStub(Stub::Zero, from, out_.size(), s);
   }
 
-  void addIncrementToR10() {
-    out_.bytes({0x49, 0x81, 0xC2});  // add r10, 0x1000
-    out_.u32(RoundingHalf);
-  }
+  void addIncrementToR10() { out_.add(R10, Imm32(RoundingHalf)); }
+  // r10 <- rax + 0x1000: the bits the range check reads.
+  void incrementIntoR10() { out_.lea(R10, Memory::At(Rax, RoundingHalf)); }
 
   // The result in xmm becomes the previous result, stored if read later.
-  void finish(const PlanStep& s, unsigned xmm) {
-    if (storedAt_[s.Target] != 0) out_.op(0xF2, false, {0x0F, 0x11}, xmm, frame(storedAt_[s.Target]));
+  void finish(const PlanStep& s, Xmm xmm) {
+    if (storedAt_[s.Target] != 0) out_.movsd(frame(storedAt_[s.Target]), xmm);
     last_ = s.Target;
     lastXmm_ = xmm;
   }
 
   // A step computes in xmm2 or xmm3, whichever does not hold the previous
   // result: the operands stay as they were, for a tie's second look.
-  unsigned chooseWork() { return work_ = lastXmm_ == Xmm2 ? Xmm3 : Xmm2; }
+  Xmm chooseWork() { return work_ = lastXmm_ == Xmm2 ? Xmm3 : Xmm2; }
 
   void checkDivisor(int reg) {
     // A constant divisor is known now.
     if (isConstant(reg) && std::fabs(plan_.Registers[reg]) > SafeDivisor) return;
     loadBits(R10, reg);
-    out_.bytes({0x4D, 0x01, 0xD2});  // add r10, r10: |b| shifted
-    out_.movImmediate(Rax, SafeDivisorBits);
-    out_.bytes({0x49, 0x39, 0xC2});                        // cmp r10, rax
-    oddJump(out_.jump({0x0F, 0x86}));  // jbe: a divisor near 0
+    out_.add(R10, R10);  // |b| shifted
+    out_.movabs(Rax, SafeDivisorBits);
+    out_.cmp(R10, Rax);
+    oddJump(out_.jcc(Condition::BelowOrEqual));  // a divisor near 0
   }
 
   bool powerOfTwo(int reg) const {
@@ -538,43 +465,38 @@ class PlanCompiler {
   }
 
   void scale(const PlanStep& s) {
-    const unsigned work = chooseWork();
+    const Xmm work = chooseWork();
     load(work, s.Left);
     if (s.Op == PlanOp::Divide) {
-      out_.op(0xF2, {0x0F, 0x59}, work, reciprocalAt_[s.Right]);  // mulsd work, 1 / divisor
+      out_.mulsd(work, constant(reciprocalAt_[s.Right]));
     } else {
-      withOperand(false, {0xF2, {0x0F, 0x59}}, {0xF2, {0x0F, 0x59}}, work, s.Right);
+      withOperand(s.Right, [&](auto operand) { out_.mulsd(work, operand); });
     }
     if (!skips(s, skipRange_)) {
-      out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);  // movq rax, work
-      out_.bytes({0x4C, 0x8D, 0x90});               // lea r10, [rax + 0x1000]
-      out_.u32(RoundingHalf);
+      out_.movq(Rax, work);
+      incrementIntoR10();
       checkRange();
     }
     finish(s, work);
   }
 
   void arithmetic(const PlanStep& s) {
-    static constexpr unsigned Opcodes[] = {0x58, 0x5C, 0x59, 0x5E};  // addsd subsd mulsd divsd
     if (scaling(s)) return scale(s);
     if (s.Op == PlanOp::Divide && !skips(s, skipDivisor_)) checkDivisor(s.Right);
-    const unsigned work = chooseWork();
+    const Xmm work = chooseWork();
     load(work, s.Left);
-    const unsigned opcode = Opcodes[static_cast<int>(s.Op)];
-    withOperand(false, {0xF2, {0x0F, opcode}}, {0xF2, {0x0F, opcode}}, work, s.Right);
-    out_.op(0x66, true, {0x0F, 0x7E}, work, Rax);  // movq rax, work
+    withOperand(s.Right, [&](auto operand) { operate(s.Op, work, operand); });
+    out_.movq(Rax, work);
     // The answer is rounded where it is written out, from r10.
     answerInR10_ = &s == &plan_.Steps[plan_.StepCount - 1] && s.Target == plan_.ResultRegister;
     if (!answerInR10_) {
-      out_.op(0x66, {0x0F, 0xD4}, work, IncrementAt);  // paddq work, increment
-      out_.op(0x66, {0x0F, 0xDB}, work, MaskAt);       // pand work, mask
+      out_.paddq(work, constant(IncrementAt));
+      out_.pand(work, constant(MaskAt));
     }
-    out_.bytes({0x4C, 0x8D, 0x90});  // lea r10, [rax + 0x1000]
-    out_.u32(RoundingHalf);
-    out_.bytes({0x41, 0xF7, 0xC2});  // test r10d, 0x1FFF: the low bits were exactly 0x1000
-    out_.u32(DroppedBits);
-    const std::size_t tie = out_.jump({0x0F, 0x84});  // je
-    addStub(Stub::Tie, tie, out_.size(), &s);         // the tie's value joins at the range check
+    incrementIntoR10();
+    out_.test(R10d, Imm32(DroppedBits));  // the low bits were exactly 0x1000
+    const std::size_t tie = out_.jcc(Condition::Equal);
+    addStub(Stub::Tie, tie, out_.size(), &s);  // the tie's value joins at the range check
     if (!skips(s, skipRange_)) {
       if (answerInR10_) {
         finalStep_ = &s;
@@ -586,29 +508,33 @@ class PlanCompiler {
   }
 
   // Calls an entry whose last argument is the flag's address (after the
-  // function's number for the general entry).
-  void callWithFlag(const PlanStep& s, const void* entry, FunctionId general = FunctionId::None) {
-    out_.bytes({0x48, 0xC7, 0x04, 0x24, 0, 0, 0, 0});  // mov qword [rsp], 0
+  // function's number for the general entry), and reads the flag into rax.
+  void clearFlag() { out_.movQword(Memory::At(Rsp), Imm32(0)); }
+  void callEntry(const void* entry, FunctionId general = FunctionId::None) {
     if (general != FunctionId::None) {
-      out_.bytes({0xBF});  // mov edi, function
-      out_.u32(static_cast<std::uint32_t>(general));
-      out_.bytes({0x48, 0x8D, 0x34, 0x24});  // lea rsi, [rsp]
+      out_.mov(Edi, Imm32(static_cast<int>(general)));
+      out_.lea(Rsi, Memory::At(Rsp));
     } else {
-      out_.bytes({0x48, 0x8D, 0x3C, 0x24});  // lea rdi, [rsp]
+      out_.lea(Rdi, Memory::At(Rsp));
     }
-    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(entry));
-    out_.bytes({0xFF, 0xD0});              // call rax
-    out_.bytes({0x48, 0x8B, 0x04, 0x24});  // mov rax, [rsp]
+    out_.movabs(Rax, reinterpret_cast<std::uintptr_t>(entry));
+    out_.call(Rax);
+    out_.mov(Rax, Memory::At(Rsp));
+  }
+  // ... and out to the reference where the entry set the flag.
+  void callWithFlag(const PlanStep& s, const void* entry, FunctionId general = FunctionId::None) {
+    clearFlag();
+    callEntry(entry, general);
     restoreVariables(s);
-    out_.bytes({0x48, 0x85, 0xC0});                        // test rax, rax
-    oddJump(out_.jump({0x0F, 0x85}));  // jne
+    out_.test(Rax, Rax);
+    oddJump(out_.jcc(Condition::NotEqual));
   }
 
   void function(const PlanStep& s) {
     if (s.Function == FunctionId::ABS) {
-      const unsigned work = chooseWork();
+      const Xmm work = chooseWork();
       load(work, s.Left);
-      out_.op(0x66, {0x0F, 0x54}, work, AbsoluteAt);  // andpd work, sign mask
+      out_.andpd(work, constant(AbsoluteAt));
       finish(s, work);
       return;
     }
@@ -640,36 +566,32 @@ class PlanCompiler {
   // is not too sensitive to the radians' rounding.
   void libraryFunction(const PlanStep& s, double (*library)(double), bool degrees = false) {
     load(Xmm0, s.Left);
-    if (s.Left == last_) out_.op(0xF2, false, {0x0F, 0x11}, Xmm0, frame(ArgumentAt));  // movsd [argument], xmm0
+    if (s.Left == last_) out_.movsd(frame(ArgumentAt), Xmm0);
     if (degrees) {
-      out_.op(0xF2, {0x0F, 0x59}, Xmm0, OneEightiethAt);            // mulsd xmm0, 1/180
-      out_.op(0xF2, {0x0F, 0x59}, Xmm0, ShortPiAt);                 // mulsd xmm0, pi
-      out_.op(0xF2, false, {0x0F, 0x11}, Xmm0, frame(RadiansAt));  // movsd [radians], xmm0
+      out_.mulsd(Xmm0, constant(OneEightiethAt));
+      out_.mulsd(Xmm0, constant(ShortPiAt));
+      out_.movsd(frame(RadiansAt), Xmm0);
     }
-    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(library));
-    out_.bytes({0xFF, 0xD0});                     // call rax
-    out_.bytes({0x66, 0x48, 0x0F, 0x7E, 0xC0});  // movq rax, xmm0
+    out_.movabs(Rax, reinterpret_cast<std::uintptr_t>(library));
+    out_.call(Rax);
+    out_.movq(Rax, Xmm0);
     const int sensitive = degrees ? checkSensitivity(s) : -1;
-    // Near a midpoint between two Real6 values the plan's own function decides.
-    out_.bytes({0x44, 0x8D, 0x90});  // lea r10d, [rax - (0x1000 - margin)]
-    const unsigned margin = PlanFunctionMarginFor(s.Function);
-    out_.u32(static_cast<std::uint32_t>(-(static_cast<std::int32_t>(RoundingHalf) - static_cast<std::int32_t>(margin))));
-    out_.bytes({0x41, 0x81, 0xE2});  // and r10d, 0x1FFF
-    out_.u32(DroppedBits);
-    out_.bytes({0x41, 0x83, 0xFA, 2 * margin});  // cmp r10d, 2 * margin
-    addStub(Stub::Exact, out_.jump({0x0F, 0x86}), 0, &s);   // jbe
+    // Near a midpoint between two Real6 values the plan's own function
+    // decides: the low bits, moved by the margin, within twice the margin.
+    const std::int32_t margin = static_cast<std::int32_t>(PlanFunctionMarginFor(s.Function));
+    out_.lea(R10d, Memory::At(Rax, margin - static_cast<std::int32_t>(RoundingHalf)));
+    out_.and_(R10d, Imm32(DroppedBits));
+    out_.cmp(R10d, Imm8(2 * margin));
+    addStub(Stub::Exact, out_.jcc(Condition::BelowOrEqual), 0, &s);
     const int exact = stubCount_ - 1;
-    out_.op(0x66, {0x0F, 0xD4}, Xmm0, IncrementAt);  // paddq xmm0, increment
-    out_.op(0x66, {0x0F, 0xDB}, Xmm0, MaskAt);       // pand xmm0, mask
+    out_.paddq(Xmm0, constant(IncrementAt));
+    out_.pand(Xmm0, constant(MaskAt));
     // The sine, cosine and arctangent of a plain value are plain: at most
     // pi/2, and at least the value itself near 0 or about 2^-60 near
     // multiples of pi. Tangents and degree functions are checked.
     const bool plainResult = s.Function == FunctionId::SIN || s.Function == FunctionId::COS ||
                              s.Function == FunctionId::ATA;
-    if (!plainResult) {
-      out_.bytes({0x4C, 0x8D, 0x90});  // lea r10, [rax + 0x1000]
-      out_.u32(RoundingHalf);
-    }
+    if (!plainResult) incrementIntoR10();
     stubs_[exact].back = static_cast<std::uint32_t>(out_.size());
     if (sensitive >= 0) stubs_[sensitive].back = static_cast<std::uint32_t>(out_.size());
     restoreVariables(s);
@@ -681,27 +603,27 @@ class PlanCompiler {
   // function unless |r| <= 2 |v| (sine), r^2 <= 2 |v| (cosine) or
   // |r| (1 + v^2) <= 2 |v| (tangent).
   int checkSensitivity(const PlanStep& s) {
-    out_.op(0xF2, false, {0x0F, 0x10}, Xmm2, frame(RadiansAt));  // movsd xmm2, [radians]
+    out_.movsd(Xmm2, frame(RadiansAt));
     switch (s.Function) {
       case FunctionId::COG:
-        out_.op(0xF2, false, {0x0F, 0x59}, Xmm2, Xmm2);  // mulsd xmm2, xmm2
+        out_.mulsd(Xmm2, Xmm2);
         break;
       case FunctionId::TAG:
-        out_.op(0x66, {0x0F, 0x54}, Xmm2, AbsoluteAt);   // andpd xmm2, sign mask
-        out_.op(0x66, false, {0x0F, 0x28}, Xmm1, Xmm0);  // movapd xmm1, xmm0
-        out_.op(0xF2, false, {0x0F, 0x59}, Xmm1, Xmm0);  // mulsd xmm1, xmm0
-        out_.op(0xF2, {0x0F, 0x58}, Xmm1, OneAt);        // addsd xmm1, 1
-        out_.op(0xF2, false, {0x0F, 0x59}, Xmm2, Xmm1);  // mulsd xmm2, xmm1
+        out_.andpd(Xmm2, constant(AbsoluteAt));
+        out_.movapd(Xmm1, Xmm0);
+        out_.mulsd(Xmm1, Xmm0);
+        out_.addsd(Xmm1, constant(OneAt));
+        out_.mulsd(Xmm2, Xmm1);
         break;
       default:
-        out_.op(0x66, {0x0F, 0x54}, Xmm2, AbsoluteAt);  // andpd xmm2, sign mask
+        out_.andpd(Xmm2, constant(AbsoluteAt));
         break;
     }
-    out_.op(0x66, false, {0x0F, 0x28}, Xmm1, Xmm0);  // movapd xmm1, xmm0
-    out_.op(0x66, {0x0F, 0x54}, Xmm1, AbsoluteAt);   // andpd xmm1, sign mask
-    out_.op(0xF2, {0x0F, 0x59}, Xmm1, ShareAt);      // mulsd xmm1, 2
-    out_.op(0x66, false, {0x0F, 0x2E}, Xmm2, Xmm1);  // ucomisd xmm2, xmm1
-    addStub(Stub::Exact, out_.jump({0x0F, 0x87}), 0, &s);  // ja
+    out_.movapd(Xmm1, Xmm0);
+    out_.andpd(Xmm1, constant(AbsoluteAt));
+    out_.mulsd(Xmm1, constant(ShareAt));  // 2 |v|
+    out_.ucomisd(Xmm2, Xmm1);
+    addStub(Stub::Exact, out_.jcc(Condition::Above), 0, &s);
     return stubCount_ - 1;
   }
 
@@ -735,102 +657,84 @@ class PlanCompiler {
     if (calls_) loadResultAddress();
     std::size_t zero = 0;
     if (!answerInR10_) {
-      out_.bytes({0x48, 0x8D, 0x0C, 0x00});  // lea rcx, [rax + rax]
-      out_.bytes({0x48, 0x85, 0xC9});        // test rcx, rcx
-      zero = out_.jump({0x0F, 0x84});        // je
+      out_.lea(Rcx, Memory::At(Rax, Rax));
+      out_.test(Rcx, Rcx);
+      zero = out_.jcc(Condition::Equal);
     } else if (!answerChecked_) {
-      out_.bytes({0x4B, 0x8D, 0x0C, 0x12});  // lea rcx, [r10 + r10]
-      out_.bytes({0x48, 0x81, 0xF9});        // cmp rcx, 0x2000: the answer is 0
-      out_.u32(0x2000);
-      zero = out_.jump({0x0F, 0x84});  // je
+      out_.lea(Rcx, Memory::At(R10, R10));
+      out_.cmp(Rcx, Imm32(2 * RoundingHalf));  // the answer is 0
+      zero = out_.jcc(Condition::Equal);
     }
     // Bytes 0-3: the exponent byte, then fraction bits 0-23 (the low 13 bits
     // of a Real6 value are 0, so rax >> 5 has 0 in its low byte).
-    out_.op(0, true, {0x89}, answer, Rcx);  // mov rcx, answer
-    out_.bytes({0x48, 0xC1, 0xE9, 5});     // shr rcx, 5
-    out_.op(0, true, {0x89}, answer, Rdx);  // mov rdx, answer
-    out_.bytes({0x48, 0xC1, 0xEA, 52});    // shr rdx, 52: sign and exponent
-    out_.bytes({0x81, 0xEA});              // sub edx, offset: its low byte is the exponent byte
-    out_.u32(Real6ExponentOffset);
-    out_.bytes({0x88, 0xD1});                       // mov cl, dl
-    out_.op(0, false, {0x89}, Rcx, Memory{R9, 0});  // mov [r9], ecx
+    out_.mov(Rcx, answer);
+    out_.shr(Rcx, 5);
+    out_.mov(Rdx, answer);
+    out_.shr(Rdx, 52);                          // sign and exponent
+    out_.sub(Edx, Imm32(Real6ExponentOffset));  // its low byte is the exponent byte
+    out_.mov(Gpr8::Cl, Gpr8::Dl);
+    out_.mov(Memory::Wide(R9, 0), Ecx);
     // Bytes 4-5: fraction bits 24-38 and the sign.
-    out_.bytes({0x48, 0xC1, 0xE9, 32});           // shr rcx, 32
-    out_.bytes({0x81, 0xE1, 0xFF, 0x7F, 0, 0});  // and ecx, 0x7FFF
-    out_.op(0, true, {0xC1}, 5, answer);          // shr answer, 63
-    out_.bytes({63});
-    out_.op(0, false, {0xC1}, 4, answer);  // shl answer, 15
-    out_.bytes({15});
-    out_.op(0, false, {0x09}, answer, Rcx);  // or ecx, answer
-    out_.op(0x66, false, {0x89}, Rcx, Memory{R9, 4});  // mov [r9 + 4], cx
+    out_.shr(Rcx, 32);
+    out_.and_(Ecx, Imm32(0x7FFF));
+    out_.shr(answer, 63);
+    out_.shl(Dword(answer), 15);
+    out_.or_(Ecx, Dword(answer));
+    out_.mov(Memory::Wide(R9, 4), Gpr16::Cx);
     const std::size_t done = out_.size();
-    out_.op(0, true, {0x8B}, Rax, frame(frameSize_ + 8));  // mov rax, the error's address
-    out_.bytes({0xC7, 0x00, 0, 0, 0, 0});                   // mov dword [rax], 0
-    if (frameSize_ > 0) {
-      out_.bytes({0x48, 0x81, 0xC4});  // add rsp, frame
-      out_.u32(static_cast<std::uint32_t>(frameSize_));
-    }
-    out_.bytes({0xC3});  // ret
+    out_.mov(Rax, frame(frameSize_ + 8));  // the error's address
+    out_.movDword(Memory::At(Rax), Imm32(0));
+    if (frameSize_ > 0) out_.add(Rsp, Imm32(frameSize_));
+    out_.ret();
     zeroAnswer_ = out_.size();
     if (zero != 0) out_.patch(zero, zeroAnswer_);
     if (calls_) loadResultAddress();
-    out_.bytes({0x41, 0xC7, 0x01, 0, 0, 0, 0});        // mov dword [r9], 0
-    out_.bytes({0x66, 0x41, 0xC7, 0x41, 0x04, 0, 0});  // mov word [r9 + 4], 0
-    out_.jumpTo({0xE9}, done);
+    out_.movDword(Memory::At(R9), Imm32(0));
+    out_.movWord(Memory::At(R9, 4), Imm16(0));
+    out_.jmp(done);
   }
 
-  void loadResultAddress() { out_.op(0, true, {0x8B}, R9, frame(SavedAt + 8 * 5)); }  // mov r9, [saved]
+  void loadResultAddress() { out_.mov(R9, frame(SavedAt + 8 * 5)); }
+
+  // Out of the plain range unless it is zero (r10 0x1000 or
+  // 0x8000000000001000): then back to `zero`.
+  void leaveUnlessZero(std::size_t zero) {
+    doubleR10IntoRax();
+    out_.cmp(Rax, Imm32(2 * RoundingHalf));
+    out_.jcc(Condition::NotEqual, oddExit_);
+    out_.jmp(zero);
+  }
 
   void emitStub(const Stub& stub) {
     out_.patch(stub.from, out_.size());
-    // The answer's own check sends 0 to the zero answer.
-    if (stub.kind == Stub::Zero && finalStep_ != nullptr && stub.step == finalStep_) {
-      out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
-      out_.bytes({0x48, 0x3D});              // cmp rax, 0x2000
-      out_.u32(0x2000);
-      out_.jumpTo({0x0F, 0x85}, oddExit_);  // jne
-      out_.jumpTo({0xE9}, zeroAnswer_);
-      return;
-    }
     switch (stub.kind) {
       case Stub::Tie: return emitTie(stub);
       case Stub::Zero:
-        // Out of the plain range, unless it is zero: then r10 is 0x1000 or
-        // 0x8000000000001000.
-        out_.bytes({0x4B, 0x8D, 0x04, 0x12});  // lea rax, [r10 + r10]
-        out_.bytes({0x48, 0x3D});              // cmp rax, 0x2000
-        out_.u32(0x2000);
-        out_.jumpTo({0x0F, 0x85}, oddExit_);  // jne
-        out_.jumpTo({0xE9}, stub.back);
+        // The answer's own check sends 0 to the zero answer.
+        leaveUnlessZero(finalStep_ != nullptr && stub.step == finalStep_ ? zeroAnswer_ : stub.back);
         return;
       case Stub::Exact:
         // The plan's own function, on extended reals where it must.
-        out_.bytes({0x48, 0xC7, 0x04, 0x24, 0, 0, 0, 0});  // mov qword [rsp], 0
         last_ = stub.last;
+        clearFlag();
         if (stub.step->Left == stub.last) {
-          out_.op(0xF2, false, {0x0F, 0x10}, Xmm0, frame(ArgumentAt));  // movsd xmm0, [argument]
+          out_.movsd(Xmm0, frame(ArgumentAt));
         } else {
           loadAfterCall(Xmm0, stub.step->Left);
         }
-        out_.bytes({0xBF});                                           // mov edi, function
-        out_.u32(static_cast<std::uint32_t>(stub.step->Function));
-        out_.bytes({0x48, 0x8D, 0x34, 0x24});  // lea rsi, [rsp]
-        out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(&PlanFunctionGeneral));
-        out_.bytes({0xFF, 0xD0});                     // call rax
-        out_.bytes({0x48, 0x8B, 0x04, 0x24});         // mov rax, [rsp]
-        out_.bytes({0x48, 0x85, 0xC0});               // test rax, rax
-        out_.jumpTo({0x0F, 0x85}, oddExit_);          // jne
-        out_.bytes({0x66, 0x49, 0x0F, 0x7E, 0xC2});  // movq r10, xmm0
+        callEntry(reinterpret_cast<const void*>(&PlanFunctionGeneral), stub.step->Function);
+        out_.test(Rax, Rax);
+        out_.jcc(Condition::NotEqual, oddExit_);
+        out_.movq(R10, Xmm0);
         addIncrementToR10();
-        out_.jumpTo({0xE9}, stub.back);
+        out_.jmp(stub.back);
         return;
       case Stub::ZeroVariable:
         // An exponent byte of 0 is the value 0, whatever the other bytes.
-        out_.op(0, false, {0x81}, 7, R10);  // cmp r10d, the offset alone
-        out_.u32(Real6ExponentOffset);
-        out_.jumpTo({0x0F, 0x85}, oddExit_);  // jne
-        out_.op(0x66, false, {0x0F, 0x57}, VariableXmm + stub.last, VariableXmm + stub.last);  // xorpd xmm, xmm
-        out_.jumpTo({0xE9}, stub.back);
+        out_.cmp(R10d, Imm32(Real6ExponentOffset));  // the offset alone
+        out_.jcc(Condition::NotEqual, oddExit_);
+        out_.xorpd(variableXmm(stub.last), variableXmm(stub.last));
+        out_.jmp(stub.back);
         return;
     }
   }
@@ -844,87 +748,77 @@ class PlanCompiler {
     loadPair(stub.step->Left, stub.step->Right);
     std::size_t inexact[2] = {0, 0};
     if (settleExactTie(stub.step->Op, stub.work, inexact)) {
-      out_.jumpTo({0xE9}, stub.back);
+      out_.jmp(stub.back);
       const std::size_t call = out_.size();
       for (const std::size_t from : inexact) {
         if (from != 0) out_.patch(from, call);
       }
     }
-    if (frameSize_ == 0) {
-      out_.bytes({0x48, 0x83, 0xEC, TieFrameSize});  // sub rsp, room
-    }
+    if (frameSize_ == 0) out_.sub(Rsp, Imm8(TieFrameSize));
     if (!calls_) {
       saveArguments();
       storeVariables();
     }
-    out_.bytes({0xBF});  // mov edi, op
-    out_.u32(static_cast<std::uint32_t>(stub.step->Op));
-    out_.movImmediate(Rax, reinterpret_cast<std::uintptr_t>(&PlanTie));
-    out_.bytes({0xFF, 0xD0});  // call rax
+    out_.mov(Edi, Imm32(static_cast<int>(stub.step->Op)));
+    out_.movabs(Rax, reinterpret_cast<std::uintptr_t>(&PlanTie));
+    out_.call(Rax);
     if (!calls_) restoreArguments();
     restoreVariables(*stub.step);
-    if (frameSize_ == 0) {
-      out_.bytes({0x48, 0x83, 0xC4, TieFrameSize});  // add rsp, room
-    }
-    out_.op(0x66, false, {0x0F, 0x28}, stub.work, Xmm0);  // movapd work, xmm0
-    out_.bytes({0x66, 0x49, 0x0F, 0x7E, 0xC2});          // movq r10, xmm0
+    if (frameSize_ == 0) out_.add(Rsp, Imm8(TieFrameSize));
+    out_.movapd(stub.work, Xmm0);
+    out_.movq(R10, Xmm0);
     addIncrementToR10();
-    out_.jumpTo({0xE9}, stub.back);  // on to the range check
+    out_.jmp(stub.back);  // on to the range check
   }
 
   // A sum that lost nothing, or a product of factors whose significant bits
   // fit in a double together, is a true tie: rounded half to even here,
   // without a call (the plan's ties are mostly of this kind). Reads a and b
-  // in xmm0 and xmm1 and leaves them there. Leaves the value in the step's register and r10 as the range check wants them; jumps to the
+  // in xmm0 and xmm1 and leaves them there. Leaves the value in the step's
+  // register and r10 as the range check wants them; jumps to the
   // displacements in `inexact` otherwise.
-  bool settleExactTie(PlanOp op, unsigned work, std::size_t (&inexact)[2]) {
-    const unsigned opcode = op == PlanOp::Add ? 0x58 : op == PlanOp::Subtract ? 0x5C : 0x59;
+  bool settleExactTie(PlanOp op, Xmm work, std::size_t (&inexact)[2]) {
     if (op == PlanOp::Add || op == PlanOp::Subtract) {
       // TwoSum, leaving a in xmm0 and b in xmm1 for the call below.
-      out_.op(0x66, false, {0x0F, 0x28}, 4, Xmm0);    // movapd xmm4, xmm0
-      out_.op(0xF2, false, {0x0F, opcode}, 4, Xmm1);  // s = a op b
-      out_.op(0x66, false, {0x0F, 0x28}, 7, Xmm1);    // movapd xmm7, xmm1
-      if (op == PlanOp::Subtract) out_.op(0x66, {0x0F, 0x57}, 7, NegateAt);  // xorpd xmm7: -b
-      out_.op(0x66, false, {0x0F, 0x28}, 5, 4);     // movapd xmm5, xmm4
-      out_.op(0xF2, false, {0x0F, 0x5C}, 5, Xmm0);  // xmm5 = s - a
-      out_.op(0x66, false, {0x0F, 0x28}, 6, 4);     // movapd xmm6, xmm4
-      out_.op(0xF2, false, {0x0F, 0x5C}, 6, 5);     // xmm6 = s - (s - a)
-      out_.op(0xF2, false, {0x0F, 0x5C}, 7, 5);     // xmm7 = b - (s - a)
-      out_.op(0x66, false, {0x0F, 0x28}, 5, Xmm0);  // movapd xmm5, xmm0
-      out_.op(0xF2, false, {0x0F, 0x5C}, 5, 6);     // xmm5 = a - xmm6
-      out_.op(0xF2, false, {0x0F, 0x58}, 7, 5);     // xmm7: what the sum lost
-      out_.op(0x66, false, {0x0F, 0x57}, 5, 5);     // xorpd xmm5, xmm5
-      out_.op(0x66, false, {0x0F, 0x2E}, 7, 5);     // ucomisd xmm7, xmm5
-      inexact[0] = out_.jump({0x0F, 0x85});            // jne
-      inexact[1] = out_.jump({0x0F, 0x8A});            // jp
+      out_.movapd(Xmm4, Xmm0);
+      operate(op, Xmm4, Xmm1);  // s = a op b
+      out_.movapd(Xmm7, Xmm1);
+      if (op == PlanOp::Subtract) out_.xorpd(Xmm7, constant(NegateAt));  // -b
+      out_.movapd(Xmm5, Xmm4);
+      out_.subsd(Xmm5, Xmm0);  // s - a
+      out_.movapd(Xmm6, Xmm4);
+      out_.subsd(Xmm6, Xmm5);  // s - (s - a)
+      out_.subsd(Xmm7, Xmm5);  // b - (s - a)
+      out_.movapd(Xmm5, Xmm0);
+      out_.subsd(Xmm5, Xmm6);  // a - (s - (s - a))
+      out_.addsd(Xmm7, Xmm5);  // what the sum lost
+      out_.xorpd(Xmm5, Xmm5);
+      out_.ucomisd(Xmm7, Xmm5);
+      inexact[0] = out_.jcc(Condition::NotEqual);
+      inexact[1] = out_.jcc(Condition::Parity);
     } else if (op == PlanOp::Multiply) {
-      out_.op(0x66, false, {0x0F, 0x28}, 4, Xmm0);  // movapd xmm4, xmm0
-      out_.op(0xF2, false, {0x0F, 0x59}, 4, Xmm1);  // s = a * b
+      out_.movapd(Xmm4, Xmm0);
+      out_.mulsd(Xmm4, Xmm1);  // s = a * b
       // Trailing zeros of both significands (implicit bit set) at least 53.
       for (const auto& [xmm, gpr] : {std::pair{Xmm0, Rax}, std::pair{Xmm1, R10}}) {
-        out_.op(0x66, true, {0x0F, 0x7E}, xmm, gpr);  // movq gpr, xmm
-        out_.op(0, true, {0x0F, 0xBA}, 5, gpr);       // bts gpr, 52
-        out_.bytes({52});
-        out_.op(0, true, {0x0F, 0xBC}, gpr, gpr);  // bsf gpr, gpr
+        out_.movq(gpr, xmm);
+        out_.bts(gpr, 52);
+        out_.bsf(gpr, gpr);
       }
-      out_.op(0, false, {0x01}, R10, Rax);  // add eax, r10d
-      out_.bytes({0x83, 0xF8, 53});         // cmp eax, 53
-      inexact[0] = out_.jump({0x0F, 0x82});  // jb
+      out_.add(Eax, R10d);
+      out_.cmp(Eax, Imm8(53));
+      inexact[0] = out_.jcc(Condition::Below);
     } else {
       return false;
     }
-    out_.op(0x66, true, {0x0F, 0x7E}, 4, Rax);  // movq rax, xmm4
-    out_.op(0, true, {0x89}, Rax, R10);        // mov r10, rax
-    out_.op(0, true, {0xC1}, 5, R10);          // shr r10, 1: bit 13 to bit 12
-    out_.bytes({1});
-    out_.op(0, false, {0x81}, 4, R10);  // and r10d, 0x1000
-    out_.u32(RoundingHalf);
-    out_.op(0, true, {0x01}, R10, Rax);  // add rax, r10: up when odd
-    out_.bytes({0x48, 0x25});           // and rax, -0x2000
-    out_.u32(0xFFFFE000);
-    out_.op(0x66, true, {0x0F, 0x6E}, work, Rax);  // movq work, rax
-    out_.bytes({0x4C, 0x8D, 0x90});                // lea r10, [rax + 0x1000]
-    out_.u32(RoundingHalf);
+    out_.movq(Rax, Xmm4);
+    out_.mov(R10, Rax);
+    out_.shr(R10, 1);  // bit 13 to bit 12
+    out_.and_(R10d, Imm32(RoundingHalf));
+    out_.add(Rax, R10);  // up when odd
+    out_.and_(Rax, Imm32(-static_cast<std::int64_t>(LowestKeptBit)));
+    out_.movq(work, Rax);
+    incrementIntoR10();
     return true;
   }
 
@@ -935,7 +829,7 @@ class PlanCompiler {
   bool calls_ = false;
   std::int32_t frameSize_ = 0;
   int last_ = NoRegister;
-  bool answerInR10_ = false;  // the last step's result, plus 0x1000, is in r10
+  bool answerInR10_ = false;    // the last step's result, plus 0x1000, is in r10
   bool answerChecked_ = false;  // by its own range check
   bool windowed_ = false;       // emitting the windowed body
   int window_ = 0;              // its variables' window, 0 for none
@@ -945,13 +839,13 @@ class PlanCompiler {
   int outsideWindowCount_ = 0;
   const PlanStep* finalStep_ = nullptr;  // that step
   std::size_t zeroAnswer_ = 0;
-  unsigned lastXmm_ = Xmm3;
-  unsigned work_ = Xmm2;
+  Xmm lastXmm_ = Xmm3;
+  Xmm work_ = Xmm2;
   bool isTarget_[PlanRegisterCapacity];
-  std::int32_t storedAt_[PlanRegisterCapacity];   // 0: not stored
-  std::size_t constantAt_[PlanRegisterCapacity];  // 0: not a constant
+  std::int32_t storedAt_[PlanRegisterCapacity];     // 0: not stored
+  std::size_t constantAt_[PlanRegisterCapacity];    // 0: not a constant
   std::size_t reciprocalAt_[PlanRegisterCapacity];  // of a power of two that divides
-  unsigned readLater_[SlotCapacity];  // variables read by the steps after each step
+  unsigned readLater_[SlotCapacity];                // variables read by the steps after each step
   Stub stubs_[MaxStubs];
   int stubCount_ = 0;
   std::size_t oddJumps_[2 * (SlotCapacity + 5)];  // a divisor or a call per step, one per variable, two bodies
