@@ -388,7 +388,10 @@ std::vector<Position> AutoScanTop(const ScanLayout& layout)
         for (std::size_t r = 0; r < letters.size() && r < DirectLetters; ++r)
             top.push_back({letters[r], LettersBlock});
     }
-    for (int b = 0; b < ScanBlockCount; ++b)
+    // While writing, the signs are wanted more often than the functions.
+    const std::vector<int> blocks = layout.options().wordOrder ? std::vector<int>{LettersBlock, 2, FunctionsBlock, 3, 4}
+                                                               : std::vector<int>{0, 1, 2, 3, 4};
+    for (int b : blocks)
         top.push_back({-1, b});
     return top;
 }
