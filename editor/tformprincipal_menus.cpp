@@ -289,7 +289,10 @@ void TFormPrincipal::OfferWords()
 {
     const std::string before = TextBeforeChoice();
     const brunzit::WritingOptions& options = selection_.layout().options();
-    const std::vector<std::string> words = options.prediction ? words_.after(before, Catalan()) : std::vector<std::string>{};
+    // The user's words are learnt for the letter order too, words offered or not.
+    std::vector<std::string> words = words_.after(before, Catalan());
+    if (!options.prediction)
+        words.clear();
     // On the grid the highlight stays where it is.
     if (GridVisible())
         selection_.setWords(words);
