@@ -66,7 +66,8 @@ public:
     // letters not named follow in frequency order.
     void setLikelyLetters(const std::vector<std::string>& likeliest);
 
-    // Where a choice sends the position: the first word when words are
+    // Where a choice sends the position: with the letters in the word's
+    // order the likeliest letter; otherwise the first word when words are
     // offered, else the first item of the letters.
     Position start() const;
 
@@ -106,9 +107,9 @@ std::string CaseFor(const std::string& letters, bool lowercase, const std::strin
 
 // One-switch scanning without a timer: each tick says the next entry of
 // the top (a block name, or with "Lletres segons la paraula" a likely
-// letter said directly), or, inside a block, its next item;
-// the switch enters the block or chooses the item. After a choice it starts
-// again at the top. After the last item of a block it goes back to the top
+// letter said directly), or, inside a block, its next item; the switch
+// enters the block or chooses the item. After a choice it starts again at
+// the top. After the last item of a block it goes back to the top
 // at that block's name; after three rounds of the top without a press it
 // says "pausa" and waits.
 class AutoScan {

@@ -126,17 +126,15 @@ std::vector<std::string> Predictor::predict(std::string_view text, std::size_t c
     if (count == 0)
         return {};
     Best best(count);
-    std::vector<std::string> userWords;   // the spellings of the indexes past the lexicon
+    std::unordered_map<std::uint32_t, std::string> userWords;  // the user's words no lexicon holds
     score(text, false, [&](std::uint32_t i, std::string_view word, double s) {
-        if (i >= lexicon_.size() && i - lexicon_.size() >= userWords.size())
-            userWords.resize(i - lexicon_.size() + 1);
         if (i >= lexicon_.size())
-            userWords[i - lexicon_.size()] = word;
+            userWords.emplace(i, word);
         best.offer(i, s);
     });
     std::vector<std::string> out;
     for (const auto& c : best.best())
-        out.push_back(c.index < lexicon_.size() ? std::string(lexicon_.word(c.index)) : userWords[c.index - lexicon_.size()]);
+        out.push_back(c.index < lexicon_.size() ? std::string(lexicon_.word(c.index)) : userWords[c.index]);
     return out;
 }
 

@@ -70,17 +70,6 @@ std::string lowerText(std::string_view text)
     return out;
 }
 
-std::string upperText(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7))
-            c = static_cast<char>(u - 0x20);
-    }
-    return out;
-}
-
 std::string foldText(std::string_view text)
 {
     std::string out(text);

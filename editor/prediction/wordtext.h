@@ -26,7 +26,6 @@ inline char lowerLetter(char c) { return detail::lowerTable[static_cast<unsigned
 // One byte for one byte, so a folded word keeps its length.
 inline char foldLetter(char c) { return detail::foldTable[static_cast<unsigned char>(c)]; }
 std::string lowerText(std::string_view text);
-std::string upperText(std::string_view text);
 std::string foldText(std::string_view text);
 
 // True when `word` begins with what the user typed, ignoring case. A plain
