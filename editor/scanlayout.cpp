@@ -95,6 +95,21 @@ std::size_t unfinishedLength(const std::string& before)
     return n;
 }
 
+// Item k of a block whose ranks go out from item 0: 0, 1, n-1, 2, n-2, ...
+int outwardItem(int rank, int n)
+{
+    return rank == 0 ? 0 : rank % 2 ? (rank + 1) / 2 : n - rank / 2;
+}
+
+std::vector<ScanItem> outwardFrom(const std::vector<ScanItem>& ranked)
+{
+    const int n = static_cast<int>(ranked.size());
+    std::vector<ScanItem> placed(ranked.size());
+    for (int rank = 0; rank < n; ++rank)
+        placed[static_cast<std::size_t>(outwardItem(rank, n))] = ranked[static_cast<std::size_t>(rank)];
+    return placed;
+}
+
 int wrap(int value, int modulus)
 {
     const int r = value % modulus;
@@ -167,9 +182,9 @@ ScanLayout::ScanLayout(const WritingOptions& options) : options_(options)
     const auto key = [&](const ScanItem& item) {
         if (item.write == " ")
             return -1;  // "espai" stays first
-        return options.frequencyOrder ? rank(item.write, options.catalan) : 0;
+        return options.frequencyOrder || options.wordOrder ? rank(item.write, options.catalan) : 0;
     };
-    if (options.frequencyOrder || options.everyLetter) {
+    if (options.frequencyOrder || options.wordOrder || options.everyLetter) {
         // Alphabetical with the accented letters: by their plain letter.
         const auto plainOf = [](const ScanItem& item) {
             // Ç stays at the end, where the fixed block has it.
@@ -180,7 +195,7 @@ ScanLayout::ScanLayout(const WritingOptions& options) : options_(options)
         std::stable_sort(letters.begin(), letters.end(), [&](const ScanItem& a, const ScanItem& b) {
             if (key(a) != key(b))
                 return key(a) < key(b);
-            if (options.frequencyOrder || a.write == " " || b.write == " ")
+            if (options.frequencyOrder || options.wordOrder || a.write == " " || b.write == " ")
                 return false;
             const char pa = plainOf(a), pb = plainOf(b);
             if (pa != pb)
@@ -190,16 +205,14 @@ ScanLayout::ScanLayout(const WritingOptions& options) : options_(options)
                    static_cast<unsigned char>(b.write[0]) >= 0x80;
         });
     }
-    if (options.frequencyOrder) {
+    if (options.wordOrder) {
+        byFrequency_ = letters;
+        setLikelyLetters({});
+    } else if (options.frequencyOrder) {
         // Right and Left both start at "espai": the most used letters go
         // out from it on either side, so a keyboard user reaches each in as
         // few steps as its rank allows (E right, A left, S right, ...).
-        std::vector<ScanItem> outward(letters.size());
-        outward[0] = letters[0];
-        const std::size_t n = letters.size();
-        for (std::size_t rank = 1; rank < n; ++rank)
-            outward[rank % 2 ? (rank + 1) / 2 : n - rank / 2] = letters[rank];
-        letters = std::move(outward);
+        letters = outwardFrom(letters);
     }
     if (options.prediction)
         blocks_.push_back({PredictionBlockName, {}});
@@ -215,6 +228,33 @@ void ScanLayout::setPredictions(const std::vector<std::string>& words)
         items.push_back({word, word, false, true});
 }
 
+void ScanLayout::setLikelyLetters(const std::vector<std::string>& likeliest)
+{
+    if (!options_.wordOrder)
+        return;
+    std::vector<ScanItem> ranked;
+    for (const std::string& letters : likeliest) {
+        const auto it = std::find_if(byFrequency_.begin(), byFrequency_.end(),
+                                     [&](const ScanItem& item) { return item.write == letters; });
+        if (it != byFrequency_.end() && std::find(ranked.begin(), ranked.end(), *it) == ranked.end() &&
+            !(it->catalanOnly && !options_.catalan))
+            ranked.push_back(*it);
+    }
+    for (const ScanItem& item : byFrequency_)
+        if (std::find(ranked.begin(), ranked.end(), item) == ranked.end())
+            ranked.push_back(item);
+    blocks_[LettersBlock].items = outwardFrom(ranked);
+}
+
+std::vector<std::string> ScanLayout::offeredWords() const
+{
+    std::vector<std::string> words;
+    if (options_.prediction)
+        for (const ScanItem& item : blocks_[PredictionBlock].items)
+            words.push_back(item.write);
+    return words;
+}
+
 bool ScanLayout::hasPredictions() const
 {
     return options_.prediction && !blocks_[PredictionBlock].items.empty();
@@ -222,6 +262,10 @@ bool ScanLayout::hasPredictions() const
 
 Position ScanLayout::start() const
 {
+    // Letters in the word's order: the likeliest next letter is where the
+    // position lands, the words one Up away.
+    if (options_.wordOrder)
+        return Position{0, LettersBlock};
     return hasPredictions() ? Position{0, PredictionBlock} : Position{0, LettersBlock};
 }
 
@@ -325,23 +369,41 @@ std::vector<int> ScanLayout::itemOrder(int block) const
 {
     std::vector<int> order;
     const int n = static_cast<int>(blocks_[block].items.size());
-    const bool outward = block == LettersBlock && options_.frequencyOrder;
+    const bool ranked = block == LettersBlock && outward();
     for (int k = 0; k < n; ++k) {
-        const int item = !outward || k == 0 ? k : k % 2 ? (k + 1) / 2 : n - k / 2;
+        const int item = ranked ? outwardItem(k, n) : k;
         if (!skipped(block, item))
             order.push_back(item);
     }
     return order;
 }
 
-std::vector<int> AutoScanOrder(const ScanLayout& layout)
+std::vector<Position> AutoScanTop(const ScanLayout& layout)
 {
-    std::vector<int> order;
+    std::vector<Position> top;
     if (layout.hasPredictions())
-        order.push_back(PredictionBlock);
-    for (int b = 0; b < ScanBlockCount; ++b)
-        order.push_back(b);
-    return order;
+        top.push_back({-1, PredictionBlock});
+    if (layout.options().wordOrder) {
+        const std::vector<int> letters = layout.itemOrder(LettersBlock);
+        for (std::size_t r = 0; r < letters.size() && r < DirectLetters; ++r)
+            top.push_back({letters[r], LettersBlock});
+    }
+    // While writing, the signs are wanted more often than the functions.
+    const std::vector<int> blocks = layout.options().wordOrder ? std::vector<int>{LettersBlock, 2, FunctionsBlock, 3, 4}
+                                                               : std::vector<int>{0, 1, 2, 3, 4};
+    for (int b : blocks)
+        top.push_back({-1, b});
+    return top;
+}
+
+std::vector<int> AutoScanItems(const ScanLayout& layout, int block)
+{
+    const std::vector<Position> top = AutoScanTop(layout);
+    std::vector<int> items;
+    for (int item : layout.itemOrder(block))
+        if (std::find(top.begin(), top.end(), Position{item, block}) == top.end())
+            items.push_back(item);
+    return items;
 }
 
 void AutoScan::restart()
@@ -353,31 +415,29 @@ AutoScan::Tick AutoScan::tick(const ScanLayout& layout)
 {
     if (paused_)
         return {};
-    const std::vector<int> order = AutoScanOrder(layout);
+    const auto sayAt = [&](Position at) -> Tick {
+        at_ = at;
+        const ScanLayoutBlock& block = layout.blocks()[at.row];
+        return {at.col < 0 ? block.name : block.items[static_cast<std::size_t>(at.col)].say, false};
+    };
+    const std::vector<Position> top = AutoScanTop(layout);
     if (inItems_) {
-        const std::vector<int> items = layout.itemOrder(block_);
-        if (++step_ < static_cast<int>(items.size())) {
-            item_ = items[static_cast<std::size_t>(step_)];
-            return {layout.blocks()[block_].items[static_cast<std::size_t>(item_)].say, false};
-        }
-        // Past the last item: back to the names, this block's first.
+        const std::vector<int> items = AutoScanItems(layout, at_.row);
+        if (++step_ < static_cast<int>(items.size()))
+            return sayAt({items[static_cast<std::size_t>(step_)], at_.row});
+        // Past the last item: back to the top, at this block's name.
         inItems_ = false;
-        item_ = -1;
-        return {layout.blocks()[block_].name, false};
+        top_ = static_cast<int>(std::find(top.begin(), top.end(), Position{-1, at_.row}) - top.begin());
+        return sayAt({-1, at_.row});
     }
-    auto at = std::find(order.begin(), order.end(), block_);
-    if (at == order.end()) {
-        block_ = order.front();
-    } else if (++at == order.end()) {
+    if (++top_ >= static_cast<int>(top.size())) {
         if (++rounds_ >= kRoundsBeforePause) {
             paused_ = true;
             return {kPause, true};
         }
-        block_ = order.front();
-    } else {
-        block_ = *at;
+        top_ = 0;
     }
-    return {layout.blocks()[block_].name, false};
+    return sayAt(top[static_cast<std::size_t>(top_)]);
 }
 
 AutoScan::Press AutoScan::press()
@@ -386,15 +446,15 @@ AutoScan::Press AutoScan::press()
         restart();
         return Press::Resumed;
     }
-    if (block_ < 0)
+    if (at_.row < 0)
         return Press::Nothing;
-    if (!inItems_) {
-        inItems_ = true;
-        item_ = -1;
-        step_ = -1;
-        return Press::Entered;
-    }
-    return item_ >= 0 ? Press::Chosen : Press::Nothing;
+    if (at_.col >= 0)
+        return Press::Chosen;
+    if (inItems_)
+        return Press::Nothing;
+    inItems_ = true;
+    step_ = -1;
+    return Press::Entered;
 }
 
 }  // namespace brunzit

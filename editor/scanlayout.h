@@ -23,6 +23,7 @@ struct WritingOptions {
     bool frequencyOrder = false;  // "Lletres per freqüència"
     bool lowercase = false;       // "Minúscules"
     bool prediction = false;      // "Predicció de paraules"
+    bool wordOrder = false;       // "Lletres segons la paraula"
     bool operator==(const WritingOptions&) const = default;
 };
 
@@ -57,8 +58,16 @@ public:
     // the scanning until words come back).
     void setPredictions(const std::vector<std::string>& words);
     bool hasPredictions() const;
+    std::vector<std::string> offeredWords() const;
 
-    // Where a choice sends the position: the first word when words are
+    // "Lletres segons la paraula": the letters likeliest to come next, best
+    // first (as written: capitals, "L\xB7L", " " for "espai"), take the
+    // letter block's first place and then go out from it on both sides; the
+    // letters not named follow in frequency order.
+    void setLikelyLetters(const std::vector<std::string>& likeliest);
+
+    // Where a choice sends the position: with the letters in the word's
+    // order the likeliest letter; otherwise the first word when words are
     // offered, else the first item of the letters.
     Position start() const;
 
@@ -72,9 +81,11 @@ public:
 
 private:
     bool skipped(int block, int item) const;
+    bool outward() const { return options_.frequencyOrder || options_.wordOrder; }
 
     WritingOptions options_;
     std::vector<ScanLayoutBlock> blocks_;
+    std::vector<ScanItem> byFrequency_;  // the letter block, most used first
 };
 
 // The words to offer from the predictor's candidates (best first): those
@@ -94,11 +105,13 @@ private:
 bool SentenceStart(const std::string& before);
 std::string CaseFor(const std::string& letters, bool lowercase, const std::string& before);
 
-// One-switch scanning without a timer: each tick says the next block name,
-// or, inside a block, its next item; the switch enters the block or chooses
-// the item. After a choice it starts again at the top. After the last item
-// of a block it goes back to the block names; after three rounds of the
-// block names without a press it says "pausa" and waits.
+// One-switch scanning without a timer: each tick says the next entry of
+// the top (a block name, or with "Lletres segons la paraula" a likely
+// letter said directly), or, inside a block, its next item; the switch
+// enters the block or chooses the item. After a choice it starts again at
+// the top. After the last item of a block it goes back to the top
+// at that block's name; after three rounds of the top without a press it
+// says "pausa" and waits.
 class AutoScan {
 public:
     static constexpr int kRoundsBeforePause = 3;
@@ -116,18 +129,28 @@ public:
     bool paused() const { return paused_; }
     bool inItems() const { return inItems_; }
     // The block (and item, -1 for the name) now current.
-    Position position() const { return {item_, block_}; }
+    Position position() const { return at_; }
 
 private:
-    int block_ = -1;
-    int item_ = -1;
+    Position at_{-1, -1};
+    int top_ = -1;   // in AutoScanTop
     int step_ = -1;  // in the block's item order
     int rounds_ = 0;
     bool inItems_ = false;
     bool paused_ = false;
 };
 
-// The block order of the automatic scanning: the words first when offered.
-std::vector<int> AutoScanOrder(const ScanLayout& layout);
+// With "Lletres segons la paraula", the likeliest letters are said directly
+// at the top of the automatic scanning, after the words' block name: every
+// letter chosen costs a step per word said before it, so the words stay
+// behind their name.
+constexpr std::size_t DirectLetters = 6;
+
+// The top of the automatic scanning, in order: block names (item -1) and
+// items said directly. The words come first when offered.
+std::vector<Position> AutoScanTop(const ScanLayout& layout);
+// The items of a block as the automatic scanning says them once entered:
+// those said directly at the top are not said again.
+std::vector<int> AutoScanItems(const ScanLayout& layout, int block);
 
 }  // namespace brunzit

@@ -159,6 +159,13 @@ void Selection::offerWords(const std::vector<std::string>& words)
     setPosition(layout_->start());
 }
 
+void Selection::offerLetters(const std::vector<std::string>& likeliest, bool move)
+{
+    layout_->setLikelyLetters(likeliest);
+    if (move)
+        setPosition(layout_->start());
+}
+
 void Selection::setPosition(Position at)
 {
     click_.state().CursorCol = at.col;

@@ -29,6 +29,7 @@ constexpr char TeclesAmbElClic[] = "Tecles esquerra i avall amb el clic";
 constexpr char TotesLesLletres[] = "Totes les lletres";
 constexpr char Minuscules[] = "Min\xFAscules";
 constexpr char LletresPerFrequencia[] = "Lletres per freq\xFC\xE8ncia";
+constexpr char LletresSegonsLaParaula[] = "Lletres segons la paraula";
 constexpr char PrediccioDeParaules[] = "Predicci\xF3 de paraules";
 constexpr char EscombratAutomatic[] = "Escombrat autom\xE0tic";
 constexpr char IntervalEscombrat[] = "Interval de l'escombrat";
@@ -166,6 +167,7 @@ EditorOptions SettingsFile::ReadOptions() const {
     options.everyLetter = is(TotesLesLletres, NoWord, YesWord);
     options.lowercase = is(Minuscules, NoWord, YesWord);
     options.frequencyOrder = is(LletresPerFrequencia, NoWord, YesWord);
+    options.wordOrder = is(LletresSegonsLaParaula, NoWord, YesWord);
     options.prediction = is(PrediccioDeParaules, NoWord, YesWord);
     options.autoScan = is(EscombratAutomatic, NoWord, YesWord);
     // A number out of its range keeps the default.
@@ -265,6 +267,7 @@ std::vector<ProfileFile::Entry> SettingsFile::OptionEntries(const EditorOptions&
     later(TotesLesLletres, options.everyLetter, defaults.everyLetter);
     later(Minuscules, options.lowercase, defaults.lowercase);
     later(LletresPerFrequencia, options.frequencyOrder, defaults.frequencyOrder);
+    later(LletresSegonsLaParaula, options.wordOrder, defaults.wordOrder);
     later(PrediccioDeParaules, options.prediction, defaults.prediction);
     later(EscombratAutomatic, options.autoScan, defaults.autoScan);
     const auto laterNumber = [&](const char* key, int value, int defaultValue) {

@@ -43,6 +43,7 @@ struct EditorOptions {
     bool everyLetter = false;     // "Totes les lletres"
     bool lowercase = false;       // "Min\xFAscules"
     bool frequencyOrder = false;  // "Lletres per freq\xFC\xE8ncia"
+    bool wordOrder = false;       // "Lletres segons la paraula"
     bool prediction = false;      // "Predicci\xF3 de paraules"
     bool autoScan = false;        // "Escombrat autom\xE0tic"
     int autoScanMs = 1500;        // "Interval de l'escombrat", 300 to 5000

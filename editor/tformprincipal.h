@@ -210,6 +210,7 @@ public:
     QAction* MenuTotesLesLletres = nullptr;
     QAction* MenuMinuscules = nullptr;
     QAction* MenuLletresPerFrequencia = nullptr;
+    QAction* MenuLletresSegonsLaParaula = nullptr;
     QAction* MenuPrediccioDeParaules = nullptr;
     QAction* MenuOblidarLesParaules = nullptr;
     QAction* MenuEscombratAutomatic = nullptr;
@@ -229,6 +230,7 @@ public:
     // The one switch of the automatic scanning (Space, Return or the left
     // button's report).
     void AutoScanPress();
+    void SayStart();
     void TimerAutoScanTimer();
     QAction* MenuSintetitzador = nullptr;
     QMenu* MenuLlengua = nullptr;

@@ -75,6 +75,7 @@ void TFormPrincipal::LoadSettings()
     MenuTotesLesLletres->setChecked(options.everyLetter);
     MenuMinuscules->setChecked(options.lowercase);
     MenuLletresPerFrequencia->setChecked(options.frequencyOrder);
+    MenuLletresSegonsLaParaula->setChecked(options.wordOrder);
     MenuPrediccioDeParaules->setChecked(options.prediction);
     SetAutoScanInterval(options.autoScanMs);
     SetAcceptanceTime(options.acceptanceMs);
@@ -101,6 +102,7 @@ void TFormPrincipal::SaveSettings()
     options.everyLetter = MenuTotesLesLletres->isChecked();
     options.lowercase = MenuMinuscules->isChecked();
     options.frequencyOrder = MenuLletresPerFrequencia->isChecked();
+    options.wordOrder = MenuLletresSegonsLaParaula->isChecked();
     options.prediction = MenuPrediccioDeParaules->isChecked();
     options.autoScan = MenuEscombratAutomatic->isChecked();
     options.autoScanMs = autoScanMs_;

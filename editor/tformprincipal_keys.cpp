@@ -229,7 +229,7 @@ void TFormPrincipal::ChooseCurrent()
                 choice.write = brunzit::CaseFor(choice.write, true, TextBeforeChoice());
             ApplyChoice(choice);
         }
-        if (MenuPrediccioDeParaules->isChecked())
+        if (MenuPrediccioDeParaules->isChecked() || MenuLletresSegonsLaParaula->isChecked())
             OfferWords();
         return;
     }
@@ -238,9 +238,26 @@ void TFormPrincipal::ChooseCurrent()
     const brunzit::Choice choice =
         selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked(), shaped ? TextBeforeChoice() : std::string());
     ApplyChoice(choice);
-    // Each choice brings the words for what is written now.
-    if (shaped && MenuPrediccioDeParaules->isChecked() && choice.kind != brunzit::Choice::Kind::Say)
+    // Each choice brings the words and the letter order for what is written now.
+    if (shaped && (MenuPrediccioDeParaules->isChecked() || MenuLletresSegonsLaParaula->isChecked()) &&
+        choice.kind != brunzit::Choice::Kind::Say) {
         OfferWords();
+        SayStart();
+    }
+}
+
+// After a choice the position lands on a word or letter that changes with
+// the text: said after the choice's own echo, so the user knows what Return
+// would take without moving. The automatic scanning says its own way.
+void TFormPrincipal::SayStart()
+{
+    if (AutoScanning())
+        return;
+    const brunzit::Position at = selection_.position();
+    const auto& blocks = selection_.layout().blocks();
+    if (at.row >= 0 && at.row < static_cast<int>(blocks.size()) && at.col >= 0 &&
+        at.col < static_cast<int>(blocks[at.row].items.size()))
+        SayText(blocks[at.row].items[static_cast<std::size_t>(at.col)].say);
 }
 
 // Speech comes before the text change wherever what is said does not depend

@@ -58,10 +58,11 @@ constexpr std::array<CaptionRow, 20> kCaptions{{
 }};
 
 // The writing options' items, in menu order.
-constexpr std::array<CaptionRow, 9> kWritingCaptions{{
+constexpr std::array<CaptionRow, 10> kWritingCaptions{{
     {"Totes les lletres", "Todas las letras"},
     {"Min\xFAscules", "Min\xFAsculas"},
     {"Lletres per freq\xFC\xE8ncia", "Letras por frecuencia"},
+    {"Lletres segons la paraula", "Letras seg\xFAn la palabra"},
     {"Predicci\xF3 de paraules", "Predicci\xF3n de palabras"},
     {"Oblidar les paraules apreses", "Olvidar las palabras aprendidas"},
     {"Escombrat autom\xE0tic", "Barrido autom\xE1tico"},
@@ -149,10 +150,12 @@ void TFormPrincipal::CreateMenus()
     option(item(MenuOpcion, MenuMinuscules, "MenuMinuscules", kWritingCaptions[1].catalan), false);
     option(item(MenuOpcion, MenuLletresPerFrequencia, "MenuLletresPerFrequencia", kWritingCaptions[2].catalan),
            false);
-    option(item(MenuOpcion, MenuPrediccioDeParaules, "MenuPrediccioDeParaules", kWritingCaptions[3].catalan), false);
-    item(MenuOpcion, MenuOblidarLesParaules, "MenuOblidarLesParaules", kWritingCaptions[4].catalan);
-    option(item(MenuOpcion, MenuEscombratAutomatic, "MenuEscombratAutomatic", kWritingCaptions[5].catalan), false);
-    MenuIntervalEscombrat = MenuOpcion->addMenu(toQt(kWritingCaptions[6].catalan));
+    option(item(MenuOpcion, MenuLletresSegonsLaParaula, "MenuLletresSegonsLaParaula", kWritingCaptions[3].catalan),
+           false);
+    option(item(MenuOpcion, MenuPrediccioDeParaules, "MenuPrediccioDeParaules", kWritingCaptions[4].catalan), false);
+    item(MenuOpcion, MenuOblidarLesParaules, "MenuOblidarLesParaules", kWritingCaptions[5].catalan);
+    option(item(MenuOpcion, MenuEscombratAutomatic, "MenuEscombratAutomatic", kWritingCaptions[6].catalan), false);
+    MenuIntervalEscombrat = MenuOpcion->addMenu(toQt(kWritingCaptions[7].catalan));
     MenuIntervalEscombrat->setObjectName(QStringLiteral("MenuIntervalEscombrat"));
     intervalGroup_ = new QActionGroup(this);
     intervalGroup_->setExclusive(true);
@@ -178,9 +181,9 @@ void TFormPrincipal::CreateMenus()
             connect(choice, &QAction::triggered, this, [this, ms, apply] { (this->*apply)(ms); });
         }
     };
-    timing(MenuTempsAcceptacio, "MenuTempsAcceptacio", kWritingCaptions[7].catalan, kAcceptanceTimes, 0,
+    timing(MenuTempsAcceptacio, "MenuTempsAcceptacio", kWritingCaptions[8].catalan, kAcceptanceTimes, 0,
            &TFormPrincipal::SetAcceptanceTime);
-    timing(MenuTempsBloqueig, "MenuTempsBloqueig", kWritingCaptions[8].catalan, kLockoutTimes, -1,
+    timing(MenuTempsBloqueig, "MenuTempsBloqueig", kWritingCaptions[9].catalan, kLockoutTimes, -1,
            &TFormPrincipal::SetLockoutTime);
     MenuOpcion->addSeparator();
     item(MenuOpcion, MenuCanviarLaFontDelEditor, "MenuCanviarLaFontDelEditor", "Canviar la &font de l'editor...",
@@ -210,7 +213,8 @@ void TFormPrincipal::CreateMenus()
     connect(MenuVeureLaLletraQueEsDiu, &QAction::toggled, this, &TFormPrincipal::VeureLaLletraToggled);
     connect(MenuTeclatVisible, &QAction::toggled, this, &TFormPrincipal::TeclatVisibleToggled);
 
-    for (QAction* writing : {MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules})
+    for (QAction* writing : {MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuLletresSegonsLaParaula,
+                             MenuPrediccioDeParaules})
         connect(writing, &QAction::toggled, this, &TFormPrincipal::ApplyWritingOptions);
     connect(MenuOblidarLesParaules, &QAction::triggered, this, &TFormPrincipal::MenuOblidarLesParaulesClick);
     connect(MenuEscombratAutomatic, &QAction::toggled, this, &TFormPrincipal::EscombratAutomaticToggled);
@@ -253,7 +257,7 @@ void TFormPrincipal::SetCaptions(bool catalan)
             static_cast<QAction*>(items[i])->setText(caption);
     }
     const std::array<QAction*, kWritingCaptions.size()> writing{
-        MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuPrediccioDeParaules,
+        MenuTotesLesLletres, MenuMinuscules, MenuLletresPerFrequencia, MenuLletresSegonsLaParaula, MenuPrediccioDeParaules,
         MenuOblidarLesParaules, MenuEscombratAutomatic, MenuIntervalEscombrat->menuAction(),
         MenuTempsAcceptacio->menuAction(), MenuTempsBloqueig->menuAction()};
     for (std::size_t i = 0; i < writing.size(); ++i)
@@ -271,23 +275,31 @@ void TFormPrincipal::ApplyWritingOptions()
     options.everyLetter = MenuTotesLesLletres->isChecked();
     options.lowercase = MenuMinuscules->isChecked();
     options.frequencyOrder = MenuLletresPerFrequencia->isChecked();
+    options.wordOrder = MenuLletresSegonsLaParaula->isChecked();
     options.prediction = MenuPrediccioDeParaules->isChecked();
     if (options == selection_.layout().options())
         return;
     selection_.setWritingOptions(options);
-    if (options.prediction)
+    if (options.prediction || options.wordOrder)
         OfferWords();
     UpdateKeyRows();
 }
 
 void TFormPrincipal::OfferWords()
 {
-    const std::vector<std::string> words = words_.after(TextBeforeChoice(), Catalan());
+    const std::string before = TextBeforeChoice();
+    const brunzit::WritingOptions& options = selection_.layout().options();
+    // The user's words are learnt for the letter order too, words offered or not.
+    std::vector<std::string> words = words_.after(before, Catalan());
+    if (!options.prediction)
+        words.clear();
     // On the grid the highlight stays where it is.
     if (GridVisible())
         selection_.setWords(words);
     else
         selection_.offerWords(words);
+    if (options.wordOrder)
+        selection_.offerLetters(words_.likelyLetters(before, Catalan(), selection_.layout().offeredWords()), !GridVisible());
     UpdateKeyRows();
 }
 
@@ -304,17 +316,18 @@ void TFormPrincipal::UpdateKeyRows()
     FilaParaules->setKeys(words);
     FilaParaules->setVisible(GridVisible() && layout.options().prediction);
 
-    // The letters and signs the grid has no key for.
+    // The letters and signs the grid has no key for, the likeliest first
+    // when the letters are so ordered.
     std::vector<brunzit::KeyRow::Key> letters;
     rowLetters_.clear();
     if (layout.options().everyLetter) {
         for (int block : {brunzit::LettersBlock, 2}) {
             const auto& items = layout.blocks()[block].items;
-            for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+            for (const int i : layout.itemOrder(block)) {
                 const std::string& w = items[i].write;
                 const bool onGrid = w == " " || w == "." || w == "\r\n" || w == "-" ||
                                     (w.size() == 1 && w[0] >= 'A' && w[0] <= 'Z');
-                if (onGrid || (items[i].catalanOnly && !layout.options().catalan))
+                if (onGrid)
                     continue;
                 letters.push_back({w, items[i].say});
                 rowLetters_.push_back({i, block});

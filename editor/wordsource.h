@@ -21,6 +21,10 @@ public:
     // The text after a choice (Windows-1252): learns a word it has just
     // finished and gives the words to offer now.
     std::vector<std::string> after(const std::string& text, bool catalan);
+    // The letters likeliest to come next, best first, leaving out the words
+    // offered whole; for "Lletres segons la paraula".
+    std::vector<std::string> likelyLetters(const std::string& text, bool catalan,
+                                           const std::vector<std::string>& offered);
     // Forgets what the user wrote, in memory and on disk.
     void forget();
 

@@ -121,48 +121,58 @@ std::vector<Move> keyMoves(const ScanLayout& layout, const std::string& before)
 }
 
 // One-switch mode: the ticks of the automatic scanning until each item is
-// said, with a press to enter its block and one to choose it.
+// said, with a press to choose it and, inside a block, one to enter it.
 std::vector<Move> switchMoves(const ScanLayout& layout, const std::string& before)
 {
     std::vector<Move> moves;
-    for (int block : AutoScanOrder(layout)) {
+    const auto add = [&](const AutoScan& scan, long presses, long ticks) {
+        const Choice choice = layout.choose(scan.position(), before);
+        const std::string text = written(choice);
+        if (!text.empty())
+            moves.push_back({text, choice.replace, presses, ticks});
+    };
+    const std::size_t entries = AutoScanTop(layout).size();
+    for (std::size_t entry = 0; entry < entries; ++entry) {
         AutoScan scan;
         long ticks = 0;
-        while (scan.position().row != block) {
+        for (; ticks <= static_cast<long>(entry); ++ticks)
             scan.tick(layout);
-            ++ticks;
+        if (scan.press() == AutoScan::Press::Chosen) {
+            add(scan, 1, ticks);
+            continue;
         }
-        scan.press();
         for (;;) {
             scan.tick(layout);
             ++ticks;
             if (!scan.inItems())
                 break;
-            const Choice choice = layout.choose(scan.position(), before);
-            const std::string text = written(choice);
-            if (!text.empty())
-                moves.push_back({text, choice.replace, 2, ticks});
+            add(scan, 2, ticks);
         }
     }
     return moves;
 }
 
+// What the ideal user keeps fewest: in keys mode the actions, in one-switch
+// mode the scan steps (the time spent listening), each then the other.
 struct Cost {
     long unwritable = std::numeric_limits<long>::max() / 4;
     long actions = 0;
     long steps = 0;
+    bool bySteps = false;
     bool operator<(const Cost& o) const
     {
         if (unwritable != o.unwritable)
             return unwritable < o.unwritable;
-        return actions != o.actions ? actions < o.actions : steps < o.steps;
+        const auto first = [&](const Cost& c) { return bySteps ? c.steps : c.actions; };
+        const auto second = [&](const Cost& c) { return bySteps ? c.actions : c.steps; };
+        return first(*this) != first(o) ? first(*this) < first(o) : second(*this) < second(o);
     }
 };
 
 int usage()
 {
     std::cerr << "usage: writing-cost [--language ca|es] [--mode keys|one-switch] [--prediction on|off]\n"
-                 "                    [--order alphabetical|frequency] [--lowercase on|off] [--every-letter on|off] FILE\n";
+                 "                    [--order alphabetical|frequency|word] [--lowercase on|off] [--every-letter on|off] FILE\n";
     return 2;
 }
 
@@ -185,8 +195,10 @@ int main(int argc, char** argv)
             oneSwitch = value == "one-switch";
         else if (arg == "--prediction" && (value == "on" || value == "off"))
             options.prediction = value == "on";
-        else if (arg == "--order" && (value == "alphabetical" || value == "frequency"))
+        else if (arg == "--order" && (value == "alphabetical" || value == "frequency" || value == "word")) {
             options.frequencyOrder = value == "frequency";
+            options.wordOrder = value == "word";
+        }
         else if (arg == "--lowercase" && (value == "on" || value == "off"))
             options.lowercase = value == "on";
         else if (arg == "--every-letter" && (value == "on" || value == "off"))
@@ -214,7 +226,7 @@ int main(int argc, char** argv)
     const std::string language = options.catalan ? "ca" : "es";
     prediction::Lexicon lexicon;
     prediction::UserModel user;  // in memory: the user's own file is not touched
-    if (options.prediction) {
+    if (options.prediction || options.wordOrder) {
         const std::string dir = executableFolder() + "/lexicon/";
         if (!lexicon.load(dir + language + ".tsv", dir + language + "-pairs.tsv")) {
             std::cerr << "writing-cost: no lexicon in " << dir << "\n";
@@ -226,8 +238,8 @@ int main(int argc, char** argv)
     // Fewest actions to have written the first i characters. The position
     // after every choice is the layout's start, so the cost of what follows
     // depends only on the text already written.
-    std::vector<Cost> best(n + 1);
-    best[0] = {0, 0, 0};
+    std::vector<Cost> best(n + 1, Cost{.bySteps = oneSwitch});
+    best[0] = {0, 0, 0, oneSwitch};
     ScanLayout layout(options);
     WordOffer offers;
     bool inWord = false;
@@ -247,10 +259,12 @@ int main(int argc, char** argv)
         const auto movesAfter = [&](const std::string& written, WordOffer& offers) {
             if (options.prediction)
                 layout.setPredictions(offers.offer(predictor.predict(written, 3 * PredictionsOffered), written));
+            if (options.wordOrder)
+                layout.setLikelyLetters(predictor.likelyLetters(written, layout.offeredWords()));
             return oneSwitch ? switchMoves(layout, written) : keyMoves(layout, written);
         };
         const auto relax = [&](std::size_t to, long actions, long steps) {
-            const Cost cost{best[i].unwritable, best[i].actions + actions, best[i].steps + steps};
+            const Cost cost{best[i].unwritable, best[i].actions + actions, best[i].steps + steps, oneSwitch};
             if (cost < best[to])
                 best[to] = cost;
         };

@@ -197,6 +197,48 @@ void Lexicon::indexPairs()
     }
 }
 
+std::size_t NextLetterSlot(std::string_view word, std::size_t at)
+{
+    if (at == word.size())
+        return LetterEnd;
+    if (word[at] == '\xB7' || (at > 0 && word[at - 1] == '\xB7'))
+        return LetterSlots;
+    if (at + 1 < word.size() && word[at + 1] == '\xB7' && lowerLetter(word[at]) == 'l')
+        return LetterGeminada;
+    const auto c = static_cast<unsigned char>(word[at]);
+    const bool small = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
+    return small ? c - 0x20u : c;
+}
+
+namespace {
+
+// The last two letters before `at`, lower case, 0 for none.
+std::uint32_t letterContext(std::string_view word, std::size_t at)
+{
+    const auto byte = [&](std::size_t back) {
+        return at >= back ? static_cast<unsigned char>(lowerLetter(word[at - back])) : 0u;
+    };
+    return byte(2) << 8 | byte(1);
+}
+
+}  // namespace
+
+const LetterWeights& Lexicon::afterLetters(std::string_view partial) const
+{
+    if (afterLetters_.empty()) {
+        afterLetters_[0] = {};  // built, even from no words
+        for (const Entry& e : entries_) {
+            const std::string_view w = word(e);
+            for (std::size_t at = 0; at <= w.size(); ++at)
+                if (const std::size_t slot = NextLetterSlot(w, at); slot < LetterSlots)
+                    afterLetters_[letterContext(w, at)][slot] += e.count;
+        }
+    }
+    static const LetterWeights none{};
+    const auto known = afterLetters_.find(letterContext(partial, partial.size()));
+    return known == afterLetters_.end() ? none : known->second;
+}
+
 const Lexicon::Followers& Lexicon::followers(std::string_view previous) const
 {
     std::string key = lowerText(previous);

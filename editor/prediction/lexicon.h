@@ -6,6 +6,7 @@
 // Held as one block of Windows-1252 text with a sorted index, so a prefix is
 // found by binary search and loading is one read and one pass.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,15 @@
 #include <vector>
 
 namespace brunzit::prediction {
+
+// What may follow the letters written so far of a word, as slots: a
+// letter's byte in capitals, LetterGeminada for "l\xB7l", LetterEnd for the
+// word's end.
+constexpr std::size_t LetterGeminada = 256, LetterEnd = 257, LetterSlots = 258;
+using LetterWeights = std::array<double, LetterSlots>;
+// The slot of what follows the first `at` bytes of `word`; LetterSlots
+// inside an "l\xB7l", which the keyboard writes whole.
+std::size_t NextLetterSlot(std::string_view word, std::size_t at);
 
 class Lexicon {
 public:
@@ -49,6 +59,11 @@ public:
     // loading quick; so a lexicon serves one thread at a time.
     const Followers& followers(std::string_view previous) const;
 
+    // What follows the last two letters of `partial` (fewer at a word's
+    // start) in the lexicon's words, weighed by their counts: for the words
+    // no lexicon holds. Built the first time it is asked for, like the pairs.
+    const LetterWeights& afterLetters(std::string_view partial) const;
+
     // The most frequent words, for when nothing narrows the choice.
     const std::vector<std::uint32_t>& commonest() const { return commonest_; }
 
@@ -76,6 +91,7 @@ private:
     std::unordered_map<std::string, std::vector<Lines>> groups_;  // by first word, lower case
     mutable std::unordered_map<std::string, Followers> followers_;
     std::vector<std::uint32_t> commonest_;
+    mutable std::unordered_map<std::uint32_t, LetterWeights> afterLetters_;
 };
 
 }  // namespace brunzit::prediction

@@ -3,6 +3,7 @@
 #include "editor/prediction/wordtext.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 namespace brunzit::prediction {
@@ -13,6 +14,9 @@ namespace {
 // outranks every lexicon word but the commonest hundred or so.
 constexpr double UserPrior = 100;
 constexpr double UserPairPrior = 5;
+// Weight of what follows the last two letters in any word, against the words
+// the letters written so far begin.
+constexpr double LetterShare = 0.05;
 
 // The best `size` candidates seen so far, best first; on equal scores the
 // one seen first stays ahead.
@@ -41,10 +45,8 @@ private:
 
 }  // namespace
 
-std::vector<std::string> Predictor::predict(std::string_view text, std::size_t count) const
+template <typename Fn> void Predictor::score(std::string_view text, bool everyWord, Fn&& fn) const
 {
-    if (count == 0)
-        return {};
     const Context context = contextOf(text);
     auto matches = [&](std::string_view word) { return startsWithTyped(word, context.partial); };
 
@@ -79,7 +81,9 @@ std::vector<std::string> Predictor::predict(std::string_view text, std::size_t c
     }
 
     const double lexTotal = double(std::max<std::uint64_t>(lexicon_.total(), 1));
-    Best best(count);
+    const auto wordOf = [&](std::uint32_t i) {
+        return i < lexiconSize ? lexicon_.word(i) : std::string_view(userWords[i - lexiconSize]);
+    };
     auto consider = [&](std::uint32_t i) {
         double s = 0;
         if (i < lexiconSize) {
@@ -92,9 +96,12 @@ std::vector<std::string> Predictor::predict(std::string_view text, std::size_t c
         if (!userShare.empty())
             if (const auto u = userShare.find(i); u != userShare.end())
                 s += u->second;
-        best.offer(i, s);
+        fn(i, wordOf(i), s);
     };
-    if (context.partial.empty()) {
+    if (context.partial.empty() && everyWord) {
+        for (std::uint32_t i = 0; i < lexiconSize + userWords.size(); ++i)
+            consider(i);
+    } else if (context.partial.empty()) {
         // Every word would match: only those with something for them.
         std::vector<std::uint32_t> some(lexicon_.commonest());
         for (const auto& f : followers.words)
@@ -112,11 +119,66 @@ std::vector<std::string> Predictor::predict(std::string_view text, std::size_t c
         for (std::uint32_t j = 0; j < userWords.size(); ++j)
             consider(lexiconSize + j);
     }
+}
 
+std::vector<std::string> Predictor::predict(std::string_view text, std::size_t count) const
+{
+    if (count == 0)
+        return {};
+    Best best(count);
+    std::unordered_map<std::uint32_t, std::string> userWords;  // the user's words no lexicon holds
+    score(text, false, [&](std::uint32_t i, std::string_view word, double s) {
+        if (i >= lexicon_.size())
+            userWords.emplace(i, word);
+        best.offer(i, s);
+    });
     std::vector<std::string> out;
     for (const auto& c : best.best())
-        out.push_back(c.index < lexiconSize ? std::string(lexicon_.word(c.index)) : userWords[c.index - lexiconSize]);
+        out.push_back(c.index < lexicon_.size() ? std::string(lexicon_.word(c.index)) : userWords[c.index]);
     return out;
+}
+
+std::vector<std::string> Predictor::likelyLetters(std::string_view text, const std::vector<std::string>& offered) const
+{
+    // After a sign that keeps to its word (". , ; : ? !") the space comes next.
+    if (!text.empty() && std::string_view(".,;:?!").find(text.back()) != std::string_view::npos)
+        return {" "};
+    const std::string partial = contextOf(text).partial;
+    const std::size_t typed = partial.size();
+    std::vector<std::string> skipped;
+    for (const std::string& w : offered)
+        skipped.push_back(lowerText(w));
+    LetterWeights weight{};
+    // At a word's start every word counts, so each first letter has its share.
+    score(text, true, [&](std::uint32_t, std::string_view word, double s) {
+        if (s <= 0)
+            return;
+        for (const std::string& w : skipped)
+            if (w.size() == word.size() && w == lowerText(word))
+                return;
+        if (const std::size_t slot = NextLetterSlot(word, typed); slot < LetterSlots)
+            weight[slot] += s;
+    });
+    // The letters that follow the last two written in any word give their
+    // order to letters the words do not reach, and a share to the others.
+    const LetterWeights& after = lexicon_.afterLetters(partial);
+    double words = 0, inAnyWord = 0;
+    for (std::size_t slot = 0; slot < LetterSlots; ++slot) {
+        words += weight[slot];
+        inAnyWord += after[slot];
+    }
+    for (std::size_t slot = 0; slot < LetterSlots && inAnyWord > 0; ++slot)
+        weight[slot] = (words > 0 ? weight[slot] / words : 0) + LetterShare * after[slot] / inAnyWord;
+    std::vector<std::size_t> slots;
+    for (std::size_t slot = 0; slot < weight.size(); ++slot)
+        if (weight[slot] > 0)
+            slots.push_back(slot);
+    std::stable_sort(slots.begin(), slots.end(), [&](std::size_t a, std::size_t b) { return weight[a] > weight[b]; });
+    std::vector<std::string> letters;
+    for (const std::size_t slot : slots)
+        letters.push_back(slot == LetterEnd ? std::string(" ") : slot == LetterGeminada ? std::string("L\xB7L")
+                                                                           : std::string(1, static_cast<char>(slot)));
+    return letters;
 }
 
 Savings measureSavings(const Lexicon& lexicon, std::string_view text, std::size_t offered)

@@ -27,8 +27,19 @@ public:
     Predictor(const Lexicon& lexicon, const UserModel* user) : lexicon_(lexicon), user_(user) {}
 
     std::vector<std::string> predict(std::string_view textBeforeCaret, std::size_t count) const;
+    // The letters that may come next in the word being written, likeliest
+    // first, in capitals as the keyboard writes them ("L\xB7L" for the ela
+    // geminada, " " for the word's end): each weighs the summed scores of
+    // the words it leads to, leaving out the words already offered whole (a
+    // user wanting one of those takes it).
+    std::vector<std::string> likelyLetters(std::string_view textBeforeCaret, const std::vector<std::string>& offered) const;
 
 private:
+    // Calls fn(index, word, score) for the words the text may be writing: at
+    // a word's start every word when `everyWord`, else only the commonest and
+    // those the previous word or the user's writing suggest.
+    template <typename Fn> void score(std::string_view text, bool everyWord, Fn&& fn) const;
+
     const Lexicon& lexicon_;
     const UserModel* user_;
 };

@@ -194,6 +194,12 @@ TEST_F(KeepingTest, EachStoredOptionIsAppliedOnStart)
              EXPECT_FALSE(f.MenuEscombratAutomatic->isChecked());
              EXPECT_EQ(f.AutoScanInterval(), 1500);
          }},
+        {"letters in the word's order", {{"Lletres segons la paraula", "S\xCD"}},
+         [](TFormPrincipal& f, TFormLletra&) {
+             EXPECT_TRUE(f.MenuLletresSegonsLaParaula->isChecked());
+             EXPECT_FALSE(f.MenuLletresPerFrequencia->isChecked());
+             EXPECT_EQ(f.Choosing().layout().start(), (Position{0, LettersBlock}));
+         }},
         {"automatic scanning at its stored interval", {{"Escombrat autom\xE0tic", "S\xCD"}, {"Interval de l'escombrat", "800"}},
          [](TFormPrincipal& f, TFormLletra&) {
              EXPECT_TRUE(f.MenuEscombratAutomatic->isChecked());

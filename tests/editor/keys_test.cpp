@@ -54,13 +54,14 @@ TEST_F(ScanningTest, PredictedWordsComeFirstAndASignTakesTheirSpace)
     form->SetPosition({18, LettersBlock});  // "quu"
     Key(Qt::Key_Return);
     EXPECT_EQ(Text(), "Q");  // a capital at the sentence start
-    EXPECT_EQ(Said(), Spoken{"quu"});
     ASSERT_EQ(form->Choosing().position(), (Position{0, PredictionBlock}));
-    const std::string word = form->Choosing().layout().blocks()[PredictionBlock].items[0].say;
+    const auto firstWord = [&] { return form->Choosing().layout().blocks()[PredictionBlock].items[0].say; };
+    const std::string word = firstWord();
     ASSERT_GT(word.size(), 1u);
     EXPECT_EQ(word[0], 'q');
+    EXPECT_EQ(Said(), (Spoken{"quu", word}));  // the letter, then the word Return would take
     Key(Qt::Key_Return);
-    EXPECT_EQ(Said(), Spoken{word});
+    EXPECT_EQ(Said(), (Spoken{word, firstWord()}));
     EXPECT_EQ(Text(), "Q" + word.substr(1) + " ");
     form->SetPosition({1, 2});  // "coma"
     Key(Qt::Key_Return);
@@ -70,6 +71,29 @@ TEST_F(ScanningTest, PredictedWordsComeFirstAndASignTakesTheirSpace)
     EXPECT_EQ(Text(), "Q" + word.substr(1) + ", a");
     form->MenuPrediccioDeParaules->trigger();
     form->MenuMinuscules->trigger();
+    qunsetenv("XDG_DATA_HOME");
+}
+
+// The window orders the letters as the layout does: after Q the position
+// lands on U and says it, so Return takes what was heard.
+TEST_F(ScanningTest, LettersInTheWordsOrderLandOnTheLikeliestAndSayIt)
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    form->MenuLletresSegonsLaParaula->trigger();
+    Said();
+    ASSERT_EQ(form->Choosing().position(), (Position{0, LettersBlock}));
+    const auto& items = form->Choosing().layout().blocks()[LettersBlock].items;
+    int q = 0;
+    while (items[static_cast<std::size_t>(q)].write != "Q")
+        ++q;
+    form->SetPosition({q, LettersBlock});
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Said(), (Spoken{"quu", "uu"}));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Text(), "QU");
+    form->MenuLletresSegonsLaParaula->trigger();
+    EXPECT_EQ(form->Choosing().layout().blocks()[LettersBlock].items[1].write, "A");  // alphabetical again
     qunsetenv("XDG_DATA_HOME");
 }
 

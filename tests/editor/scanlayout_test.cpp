@@ -226,6 +226,69 @@ TEST(AutoScanTest, RoundsPauseAndChoice)
     EXPECT_EQ(scan.position(), (Position{1, LettersBlock}));
 }
 
+// "Lletres segons la paraula": the likeliest letter where the position lands,
+// the next ones out from it on both sides, the rest by frequency; the
+// automatic scanning says the words' name, then the likeliest letters
+// directly, then the blocks, the letters' block holding only the rest.
+TEST(ScanLayoutTest, LettersInTheWordsOrder)
+{
+    struct Row {
+        bool catalan;
+        std::vector<std::string> likeliest;
+        std::vector<std::string> right, left;  // written, from the start
+    };
+    const Row rows[] = {
+        {true, {"U", " ", "L\xB7L"}, {"U", " ", "E", "S"}, {"U", "L\xB7L", "A", "I"}},
+        {true, {}, {" ", "E", "S", "R"}, {" ", "A", "I", "N"}},                // nothing known: by frequency
+        {false, {"\xC7", "O", "X", "O"}, {"O", "X", "E", "S"}, {"O", " ", "A"}},  // no Ç in Spanish, no letter twice
+    };
+    for (const Row& row : rows) {
+        WritingOptions options;
+        options.catalan = row.catalan;
+        options.everyLetter = true;
+        options.wordOrder = true;
+        ScanLayout layout(options);
+        layout.setLikelyLetters(row.likeliest);
+        EXPECT_EQ(layout.start(), (Position{0, LettersBlock}));
+        for (const auto& [arrow, expected] : {std::pair{Arrow::Right, row.right}, std::pair{Arrow::Left, row.left}}) {
+            Position at = layout.start();
+            std::vector<std::string> written{layout.blocks()[LettersBlock].items[0].write};
+            while (written.size() < expected.size()) {
+                at = layout.move(at, arrow).to;
+                written.push_back(layout.blocks()[LettersBlock].items[static_cast<std::size_t>(at.col)].write);
+            }
+            EXPECT_EQ(written, expected) << "catalan " << row.catalan;
+        }
+    }
+
+    WritingOptions options;
+    options.wordOrder = true;
+    options.prediction = true;
+    ScanLayout layout(options);
+    layout.setPredictions({"quan"});
+    layout.setLikelyLetters({"U", "A", "O"});
+    AutoScan scan;
+    const std::vector<std::string> top = {"bloc paraules", "uu", "A", "O", "espai", "\xC8", "S", "bloc lletres", "bloc puntuaci\xF3"};
+    for (const std::string& say : top)
+        EXPECT_EQ(scan.tick(layout).say, say);
+    scan.restart();
+    scan.tick(layout);
+    scan.tick(layout);
+    scan.tick(layout);
+    EXPECT_EQ(scan.press(), AutoScan::Press::Chosen);  // "A", said directly, chosen at once
+    EXPECT_EQ(layout.choose(scan.position(), "Q").write, "A");
+    scan.restart();
+    for (std::size_t i = 0; i < 8; ++i)
+        scan.tick(layout);
+    EXPECT_EQ(scan.press(), AutoScan::Press::Entered);
+    EXPECT_EQ(scan.tick(layout).say, "ii");  // the letters not said above
+    scan.restart();
+    for (int round = 0; round < AutoScan::kRoundsBeforePause; ++round)
+        for (std::size_t i = 0; i < top.size() + 3; ++i)  // the names of the other three blocks
+            scan.tick(layout);
+    EXPECT_EQ(scan.tick(layout).say, "pausa");
+}
+
 TEST(SwitchFilterTest, AcceptanceTimeAndLockout)
 {
     struct Row {

@@ -285,6 +285,7 @@ TEST_F(MenuTest, LanguageCommandsSetThe19Captions)
         {form->MenuTotesLesLletres, "Totes les lletres", "Todas las letras"},
         {form->MenuMinuscules, "Min\xFAscules", "Min\xFAsculas"},
         {form->MenuLletresPerFrequencia, "Lletres per freq\xFC\xE8ncia", "Letras por frecuencia"},
+        {form->MenuLletresSegonsLaParaula, "Lletres segons la paraula", "Letras seg\xFAn la palabra"},
         {form->MenuPrediccioDeParaules, "Predicci\xF3 de paraules", "Predicci\xF3n de palabras"},
         {form->MenuOblidarLesParaules, "Oblidar les paraules apreses", "Olvidar las palabras aprendidas"},
     };

@@ -106,6 +106,30 @@ TEST_F(Prediction, AfterASpaceOffersWhatFollowsTheLastWord)
         EXPECT_EQ(offer(row.text, row.k), row.offered) << row.text;
 }
 
+// The next letter by the words it leads to: their counts, the pairs after
+// the last word, the words already offered left out, a sign's space first.
+TEST_F(Prediction, LikelyLettersFollowTheWordsTheyLeadTo)
+{
+    struct Row { const char* text; std::vector<std::string> offered, first; };
+    const Row rows[] = {
+        {"CA", {}, {"S", "T"}},               // casa 40 against català 25 + catalunya 10
+        {"CA", {"casa"}, {"T"}},              // casa is offered whole
+        {"QUA", {}, {"N"}},
+        {"QUE", {}, {" "}},                   // que and què both end here
+        {"CO", {}, {"L\xB7L"}},              // col·lecció: written whole
+        {"DE ", {}, {"L"}},                   // la and l' follow de
+        {"", {}, {"E"}},                      // el follows a sentence start
+        {"CASA, ", {}, {"D", "L"}},           // no pair known: the counts alone
+        {"CASA.", {}, {" "}},
+        {"ARX", {}, {"I"}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> letters = Predictor(lexicon, nullptr).likelyLetters(row.text, row.offered);
+        letters.resize(std::min(letters.size(), row.first.size()));
+        EXPECT_EQ(letters, row.first) << row.text << " offered " << row.offered.size();
+    }
+}
+
 // The binary search by prefix against a plain scan of every word.
 TEST_F(Prediction, PrefixSearchAgreesWithAScanOfEveryWord)
 {
