@@ -276,7 +276,9 @@ QString readDocument(const QString& path, Handover& handover, const std::functio
 // The new document goes into the editor while it is still empty: a document
 // handed over full gets a layout record for each of its lines (about 300
 // bytes a line, four times a file of short lines), while one filled in the
-// editor lays out only the lines on the screen.
+// editor lays out only the lines on the screen. The filling is one edit,
+// unseen until it ends: laid out after every piece, a long line would be
+// laid out again and again.
 class IncomingDocument {
 public:
     explicit IncomingDocument(QPlainTextEdit* editor)
@@ -300,16 +302,19 @@ public:
         editor_->setDocument(old_);
         delete document_;
         document_ = nullptr;
+        editor_->setUpdatesEnabled(true);
     }
 
     // The old document goes if it was the editor's own.
     void Keep() {
         if (!document_)
             Begin();
+        cursor_.endEditBlock();
         cursor_ = QTextCursor();
         document_->blockSignals(false);
         document_->setUndoRedoEnabled(true);
         document_->setModified(false);
+        editor_->setUpdatesEnabled(true);
         kept_ = true;
         if (oldOwner_ == editor_ || (oldOwner_ && oldOwner_->parent() == editor_))
             delete old_;
@@ -326,10 +331,12 @@ private:
         // The editor deletes a document of its own when it gets another.
         old_->setParent(nullptr);
         editor_->setDocument(document_);
-        // The editor's text control would take each piece as typed text and
-        // pass all of it to a screen reader; the layout still follows.
+        // The editor's text control would take the text as typed and pass
+        // all of it to a screen reader; the layout still follows.
         document_->blockSignals(true);
+        editor_->setUpdatesEnabled(false);
         cursor_ = QTextCursor(document_);
+        cursor_.beginEditBlock();
     }
 
     QPlainTextEdit* editor_;
