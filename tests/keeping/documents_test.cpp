@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTimer>
@@ -207,6 +208,8 @@ TEST(Documents, TheInterfaceRunsWhileAFileLoads) {
     EXPECT_TRUE(ran);
     EXPECT_FALSE(nestedLoad);  // one load at a time
     EXPECT_EQ(desk.editor.blockCount(), 20001);
+    // The view knows every line: it scrolls to the last.
+    EXPECT_GT(desk.editor.verticalScrollBar()->maximum(), 19900);
     EXPECT_EQ(desk.editor.document()->defaultFont(), desk.editor.font());
     EXPECT_FALSE(desk.modified());
     // The loaded text is edited and undone like typed text.
