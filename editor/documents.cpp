@@ -13,12 +13,15 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <QTextDocument>
-#include <QThread>
 #include <QTextCursor>
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
@@ -95,15 +98,6 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::
     return dialog;
 }
 
-// What the worker thread of LoadDocument hands back: a document ready for
-// the editor, or the reason the file could not be read.
-struct LoadedFile {
-    QTextDocument* document = nullptr;
-    QString error;
-    TextEncoding encoding = TextEncoding::Windows1252;
-    bool byteOrderMark = false;
-};
-
 // Why a file that is not a regular file cannot be opened as a document.
 QString notARegularFile(mode_t mode) {
     if (S_ISDIR(mode))
@@ -120,94 +114,238 @@ QString tooLarge() {
         .arg(MaxDocumentBytes / (1024 * 1024));
 }
 
-// The whole file, or the reason it cannot be a document. The type is taken
-// from the opened descriptor (a name checked first could be swapped before
-// the open), and the open does not wait: a named pipe or a device gets its
-// message at once instead of hanging the editor.
-bool readRegularFile(const QString& path, QByteArray& bytes, QString& error) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
+QString systemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = notARegularFile(info.st_mode);
-        ::close(fd);
-        return false;
-    }
-    if (info.st_size > MaxDocumentBytes) {
-        error = tooLarge();
-        ::close(fd);
-        return false;
-    }
-    // One byte more than the limit tells a file that grew past it meanwhile.
-    bytes.resize(static_cast<qsizetype>(info.st_size) + 1);
-    qsizetype got = 0;
-    for (;;) {
-        if (got == bytes.size()) {
-            if (got > MaxDocumentBytes)
-                break;
-            bytes.resize(std::min<qsizetype>(got * 2 + 4096, MaxDocumentBytes + 1));
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Hands the bytes of fd, from its start, to take in pieces of at most
+// DocumentPieceBytes that end neither inside a UTF-8 character nor between
+// CR and LF, so that each piece decodes on its own. total counts the bytes.
+// False, with the reason, on a read error or a file past the size limit
+// (one that grew while it was read included), or when take says stop.
+bool readPieces(int fd, qsizetype& total, QString& error, const std::function<bool(QByteArrayView)>& take) {
+    QByteArray buffer(DocumentPieceBytes, Qt::Uninitialized);
+    qsizetype held = 0;
+    bool end = false;
+    total = 0;
+    while (!end || held > 0) {
+        while (!end && held < buffer.size()) {
+            const ssize_t n = ::pread(fd, buffer.data() + held, static_cast<std::size_t>(buffer.size() - held),
+                                      static_cast<off_t>(total));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = systemError();
+                return false;
+            }
+            end = n == 0;
+            held += n;
+            total += n;
+            if (total > MaxDocumentBytes) {
+                error = tooLarge();
+                return false;
+            }
         }
-        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<std::size_t>(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = QString::fromLocal8Bit(std::strerror(errno));
-            ::close(fd);
+        qsizetype cut = held;
+        if (!end) {
+            // The byte after the piece decides where it may end.
+            cut = held - 1;
+            while (cut > held - 4 && isContinuationByte(buffer[cut]))
+                --cut;
+            if (buffer[cut - 1] == '\r')
+                --cut;
+        }
+        if (cut > 0 && !take(QByteArrayView(buffer).first(cut)))
             return false;
-        }
-        if (n == 0)
-            break;
-        got += n;
+        std::memmove(buffer.data(), buffer.data() + cut, static_cast<std::size_t>(held - cut));
+        held -= cut;
     }
-    ::close(fd);
-    if (got > MaxDocumentBytes) {
-        error = tooLarge();
-        return false;
-    }
-    bytes.truncate(got);
     return true;
 }
 
-// Where a piece of at most about size bytes from start may end: not inside
-// a UTF-8 sequence, not between CR and LF.
-qsizetype pieceEnd(const QByteArray& bytes, qsizetype start, qsizetype size) {
-    qsizetype end = std::min(bytes.size(), start + size);
-    while (end < bytes.size() && ((static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80 || bytes[end - 1] == '\r'))
-        ++end;
-    return end;
+// What the reading thread hands to the interface thread: decoded pieces, a
+// few at a time, then the outcome.
+struct Handover {
+    static constexpr std::size_t MostWaiting = 2;
+    std::mutex mutex;
+    std::condition_variable space;
+    std::deque<QString> pieces;
+    bool finished = false;   // no more pieces will come
+    bool cancelled = false;  // the interface thread takes no more
+    QString error;           // why the file is not a document
+    TextEncoding encoding = TextEncoding::Windows1252;
+    bool byteOrderMark = false;
+
+    // Waits while the interface thread is behind; false once it takes no more.
+    bool Hand(QString piece, const std::function<void()>& wake) {
+        std::unique_lock lock(mutex);
+        space.wait(lock, [this] { return cancelled || pieces.size() < MostWaiting; });
+        if (cancelled)
+            return false;
+        pieces.push_back(std::move(piece));
+        lock.unlock();
+        wake();
+        return true;
+    }
+    void Cancel() {
+        {
+            const std::lock_guard lock(mutex);
+            cancelled = true;
+        }
+        space.notify_all();
+    }
+};
+
+// Reads the file twice, a piece at a time, so that never more than a few
+// pieces of it are held: once to tell its encoding (UTF-8 only if all of it
+// is), once to decode it. A file changed in between is refused rather than
+// opened half old, half new. The type is taken from the opened descriptor
+// (a name checked first could be swapped before the open), and the open
+// does not wait: a named pipe or a device gets its message at once instead
+// of hanging the editor.
+QString readDocument(const QString& path, Handover& handover, const std::function<void()>& wake) {
+    const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return systemError();
+    struct stat before {};
+    if (::fstat(fd.get(), &before) != 0 || !S_ISREG(before.st_mode))
+        return notARegularFile(before.st_mode);
+    if (before.st_size > MaxDocumentBytes)
+        return tooLarge();
+
+    static const QByteArrayView Bom("\xEF\xBB\xBF");
+    bool first = true, bom = false, nonAscii = false, utf8 = true;
+    qsizetype checked = 0;
+    QString error;
+    const bool whole = readPieces(fd.get(), checked, error, [&](QByteArrayView piece) {
+        if (first)
+            bom = piece.startsWith(Bom);
+        first = false;
+        nonAscii = nonAscii || std::any_of(piece.begin(), piece.end(), [](char c) { return c & 0x80; });
+        utf8 = utf8 && piece.isValidUtf8();
+        return true;
+    });
+    if (!whole)
+        return error;
+    const TextEncoding encoding = (bom || nonAscii) && utf8 ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    handover.encoding = encoding;
+    handover.byteOrderMark = bom && encoding == TextEncoding::Utf8;
+
+    first = true;
+    qsizetype decoded = 0;
+    const bool handed = readPieces(fd.get(), decoded, error, [&](QByteArrayView piece) {
+        if (first && handover.byteOrderMark)
+            piece = piece.sliced(Bom.size());
+        first = false;
+        return handover.Hand(decodeAs(piece, encoding), wake);
+    });
+    if (!handed)
+        return error;
+    struct stat after {};
+    if (::fstat(fd.get(), &after) != 0)
+        return systemError();
+    if (decoded != checked || after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+        after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+        return QStringLiteral("El fitxer ha canviat mentre es llegia.");
+    return {};
 }
 
-LoadedFile readDocument(const QString& path, QThread* uiThread) {
-    LoadedFile loaded;
-    QByteArray bytes;
-    if (!readRegularFile(path, bytes, loaded.error))
-        return loaded;
-    static const QByteArray Bom("\xEF\xBB\xBF");
-    const bool bom = bytes.startsWith(Bom);
-    loaded.encoding = (bom || hasNonAscii(bytes)) && QByteArrayView(bytes).isValidUtf8() ? TextEncoding::Utf8
-                                                                                         : TextEncoding::Windows1252;
-    loaded.byteOrderMark = bom && loaded.encoding == TextEncoding::Utf8;
-    auto* document = new QTextDocument;
-    document->setUndoRedoEnabled(false);
-    // The text goes in piece by piece, so that the file, the document and
-    // one piece are all the memory an open takes: a whole decoded copy
-    // beside the document would double it.
-    QTextCursor cursor(document);
-    constexpr qsizetype Piece = 1 << 20;
-    for (qsizetype start = loaded.byteOrderMark ? 3 : 0; start < bytes.size();) {
-        const qsizetype end = pieceEnd(bytes, start, Piece);
-        cursor.insertText(decodeAs(QByteArrayView(bytes).sliced(start, end - start), loaded.encoding));
-        start = end;
+// A new document in the editor, filled a piece at a time; until it is kept,
+// the editor's old document waits aside, whole, with its undo steps, and
+// goes back into the editor if the open fails.
+//
+// The new document goes into the editor while it is still empty: a document
+// handed over full gets a layout record for each of its lines (about 300
+// bytes a line, four times a file of short lines), while one filled in the
+// editor lays out only the lines on the screen. The filling is one edit,
+// unseen until it ends: laid out after every piece, a long line would be
+// laid out again and again.
+class IncomingDocument {
+public:
+    explicit IncomingDocument(QPlainTextEdit* editor)
+        : editor_(editor), old_(editor->document()), oldOwner_(old_->parent()) {}
+    ~IncomingDocument() { Restore(); }
+    IncomingDocument(const IncomingDocument&) = delete;
+    IncomingDocument& operator=(const IncomingDocument&) = delete;
+
+    void Append(const QString& piece) {
+        if (!document_)
+            Begin();
+        cursor_.insertText(piece);
     }
-    bytes = QByteArray();
-    document->setUndoRedoEnabled(true);
-    document->moveToThread(uiThread);
-    loaded.document = document;
-    return loaded;
-}
+
+    // The old document back in the editor, the new one gone.
+    void Restore() {
+        if (!document_ || kept_)
+            return;
+        cursor_ = QTextCursor();
+        old_->setParent(oldOwner_);
+        editor_->setDocument(old_);
+        delete document_;
+        document_ = nullptr;
+        editor_->setUpdatesEnabled(true);
+    }
+
+    // The old document goes if it was the editor's own.
+    void Keep() {
+        if (!document_)
+            Begin();
+        cursor_.endEditBlock();
+        cursor_ = QTextCursor();
+        document_->blockSignals(false);
+        document_->setUndoRedoEnabled(true);
+        document_->setModified(false);
+        editor_->setUpdatesEnabled(true);
+        kept_ = true;
+        if (oldOwner_ == editor_ || (oldOwner_ && oldOwner_->parent() == editor_))
+            delete old_;
+        else
+            old_->setParent(oldOwner_);
+    }
+
+private:
+    void Begin() {
+        document_ = new QTextDocument(editor_);
+        document_->setUndoRedoEnabled(false);
+        document_->setDefaultFont(editor_->font());
+        document_->setDocumentLayout(new QPlainTextDocumentLayout(document_));
+        // The editor deletes a document of its own when it gets another.
+        old_->setParent(nullptr);
+        editor_->setDocument(document_);
+        // The editor's text control would take the text as typed and pass
+        // all of it to a screen reader; the layout still follows.
+        document_->blockSignals(true);
+        editor_->setUpdatesEnabled(false);
+        cursor_ = QTextCursor(document_);
+        cursor_.beginEditBlock();
+    }
+
+    QPlainTextEdit* editor_;
+    QTextDocument* old_;
+    QObject* oldOwner_;
+    QTextDocument* document_ = nullptr;
+    QTextCursor cursor_;
+    bool kept_ = false;
+};
 
 QString runFileDialog(QFileDialog* dialog) {
     if (dialog->exec() != QDialog::Accepted)
@@ -385,46 +523,70 @@ bool DocumentCommands::LoadDocument(const QString& path) {
     if (loading_)
         return false;
     loading_ = true;
-    // Reading, decoding and laying the text into a document take a few
-    // hundred milliseconds for a 10 MB file; they run on a worker thread
-    // while this thread keeps painting and running its timers. Keys and
+    // A worker thread reads and decodes the file; this thread puts each
+    // piece into the editor as it comes and paints and runs its timers in
+    // between, so a 10 MB file never stops the window for long. Keys and
     // clicks wait until the text is in.
-    LoadedFile loaded;
+    Handover handover;
+    IncomingDocument incoming(editor_);
+    QString failure;
     QEventLoop waiting;
-    QThread* const uiThread = QThread::currentThread();
-    std::thread worker([&loaded, &waiting, &path, uiThread] {
-        try {
-            loaded = readDocument(path, uiThread);
-        } catch (const std::bad_alloc&) {
-            // The text in the editor stays as it was.
-            loaded = LoadedFile();
-            loaded.error = QStringLiteral("No hi ha prou mem\u00F2ria per obrir-lo.");
+    QObject receiver;
+    // One call per piece, then one for the end.
+    const auto takePiece = [&] {
+        std::unique_lock lock(handover.mutex);
+        if (handover.pieces.empty()) {
+            if (handover.finished)
+                waiting.quit();
+            return;
         }
-        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+        const QString piece = std::move(handover.pieces.front());
+        handover.pieces.pop_front();
+        lock.unlock();
+        handover.space.notify_one();
+        if (!failure.isEmpty())
+            return;
+        try {
+            incoming.Append(piece);
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("No hi ha prou mem\u00F2ria per obrir-lo.");
+            handover.Cancel();
+            waiting.quit();
+        }
+    };
+    std::thread worker([&] {
+        const auto wake = [&] { QMetaObject::invokeMethod(&receiver, takePiece, Qt::QueuedConnection); };
+        QString error;
+        try {
+            error = readDocument(path, handover, wake);
+        } catch (const std::bad_alloc&) {
+            error = QStringLiteral("No hi ha prou mem\u00F2ria per obrir-lo.");
+        }
+        {
+            const std::lock_guard lock(handover.mutex);
+            handover.error = error;
+            handover.finished = true;
+        }
+        wake();
     });
     waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    handover.Cancel();
     worker.join();
     loading_ = false;
 
-    if (!loaded.document) {
-        dialogs_.showError(QStringLiteral("No s'ha pogut obrir el fitxer %1:\n%2").arg(path, loaded.error));
+    if (failure.isEmpty())
+        failure = handover.error;
+    if (!failure.isEmpty()) {
+        // The text in the editor stays as it was.
+        incoming.Restore();
+        dialogs_.showError(QStringLiteral("No s'ha pogut obrir el fitxer %1:\n%2").arg(path, failure));
         return false;
     }
-    loaded.document->setDefaultFont(editor_->font());
-    loaded.document->setDocumentLayout(new QPlainTextDocumentLayout(loaded.document));
-    QTextDocument* const old = editor_->document();
-    // The editor deletes a document of its own when it gets another; one
-    // given by an earlier load is ours to delete.
-    const bool ours = old->parent() == editor_;
-    editor_->setDocument(loaded.document);
-    loaded.document->setParent(editor_);
-    if (ours)
-        delete old;
-    encoding_ = loaded.encoding;
-    byteOrderMark_ = loaded.byteOrderMark;
+    incoming.Keep();
+    encoding_ = handover.encoding;
+    byteOrderMark_ = handover.byteOrderMark;
     SetDocumentName(path);
     editor_->setFocus();
-    editor_->document()->setModified(false);
     return true;
 }
 

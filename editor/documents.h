@@ -37,6 +37,9 @@ DecodedText decodeDocument(const QByteArray& bytes);
 // bytes in the given encoding, line breaks made '\n'.
 QString decodeAs(QByteArrayView bytes, TextEncoding encoding);
 
+// How many bytes of a file are decoded and put into the editor at a time.
+inline constexpr qsizetype DocumentPieceBytes = qsizetype(256) * 1024;
+
 // Larger files are not opened: the editor would hold several times their size.
 inline constexpr qsizetype MaxDocumentBytes = qsizetype(64) * 1024 * 1024;
 

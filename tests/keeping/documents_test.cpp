@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string>
 #include <vector>
 
 #include "editor/documents.h"
@@ -206,6 +208,8 @@ TEST(Documents, TheInterfaceRunsWhileAFileLoads) {
     EXPECT_TRUE(ran);
     EXPECT_FALSE(nestedLoad);  // one load at a time
     EXPECT_EQ(desk.editor.blockCount(), 20001);
+    // The view knows every line: it scrolls to the last.
+    EXPECT_GT(desk.editor.verticalScrollBar()->maximum(), 19900);
     EXPECT_EQ(desk.editor.document()->defaultFont(), desk.editor.font());
     EXPECT_FALSE(desk.modified());
     // The loaded text is edited and undone like typed text.
@@ -315,36 +319,80 @@ TEST(Documents, WhatCannotBeADocumentChangesNothing) {
 }
 
 // A long file goes into the editor piece by piece: the pieces' edges must not
-// split a CR LF or a UTF-8 character. The whole file decoded at once is the
-// reference.
+// split a CR LF or a UTF-8 character, and the encoding is the whole file's.
+// The whole file decoded at once is the reference.
 TEST(Documents, LongFilesOpenAsTheyDecode) {
-    constexpr qsizetype MiB = 1024 * 1024;
-    // Lines of text up to at, then what must straddle that byte.
-    const auto upTo = [](QByteArray& bytes, qsizetype at, const QByteArray& filler) {
-        while (bytes.size() + filler.size() < at)
-            bytes += filler;
-        bytes += QByteArray(at - bytes.size(), 'a');
+    constexpr qsizetype Piece = brunzit::DocumentPieceBytes;
+    // Plain lines, with a stretch of unit repeated across each piece edge;
+    // shifting the file by one byte at a time puts every byte of unit on
+    // the edges.
+    const QByteArray line = QByteArray(200, 'l') + "\xC3\xAD\r\n";
+    const auto acrossEdges = [&line](const QByteArray& unit, qsizetype shift) {
+        QByteArray bytes(shift, 'a');
+        while (bytes.size() < 2 * Piece + Piece / 2) {
+            const qsizetype fromEdge = bytes.size() % Piece;
+            bytes += fromEdge < 32 || fromEdge + line.size() > Piece - 32 ? unit : line;
+        }
+        return bytes;
     };
-    QByteArray utf8 = "\xC3\xA0";
-    upTo(utf8, MiB - 1, QByteArray(200, 'b') + "\r\n");
-    utf8 += "\r\n";  // CR LF across the first edge
-    upTo(utf8, 2 * MiB - 2, "\xE2\x82\xAC c\r\n");
-    utf8 += "\xF0\x9F\x98\x80\r\nend";  // a four-byte character across the second
-    QByteArray cp1252 = "\xE0";
-    upTo(cp1252, MiB - 1, QByteArray(200, 'b') + "\r\n");
-    cp1252 += "\r\n";
-    upTo(cp1252, 2 * MiB - 1, "x\xE0\r");
-    cp1252 += "\r\r\nend";  // a lone CR, then CR LF, at the second edge
-    for (const QByteArray& bytes : {utf8, cp1252}) {
+    const QByteArray ascii = (QByteArray(200, 'a') + "\r\n").repeated(Piece / 80);
+    struct Case {
+        std::string name;
+        QByteArray bytes;
+        TextEncoding encoding;
+    };
+    std::vector<Case> cases = {
+        {"UTF-8 only at the end", ascii + "\xC3\xA9", TextEncoding::Utf8},
+        {"broken UTF-8 only at the end", "\xC3\xA9" + ascii + "\xC3", TextEncoding::Windows1252},
+        {"Windows-1252 only at the start", "\xE9" + ascii, TextEncoding::Windows1252},
+    };
+    const QByteArray utf8Unit = "\r\n\xF0\x9F\x98\x80\xE2\x82\xAC\r\xC3\xA0\n";
+    const QByteArray cp1252Unit = "\r\n\xE0\r\r\n\n\xE9";
+    for (qsizetype shift = 0; shift < utf8Unit.size(); ++shift)
+        cases.push_back({"UTF-8 shifted " + std::to_string(shift), acrossEdges(utf8Unit, shift), TextEncoding::Utf8});
+    for (qsizetype shift = 0; shift < cp1252Unit.size(); ++shift)
+        cases.push_back({"Windows-1252 shifted " + std::to_string(shift), acrossEdges(cp1252Unit, shift),
+                         TextEncoding::Windows1252});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Desk desk;
-        QFile file(desk.path("long.txt"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
+        writeBytes(desk.path("long.txt"), c.bytes);
         ASSERT_TRUE(desk.documents.LoadDocument(desk.path("long.txt")));
-        const brunzit::DecodedText whole = brunzit::decodeDocument(bytes);
+        const brunzit::DecodedText whole = brunzit::decodeDocument(c.bytes);
+        ASSERT_EQ(whole.encoding, c.encoding);
         EXPECT_TRUE(desk.documents.EditorText() == whole.text);
-        EXPECT_EQ(desk.documents.Encoding(), whole.encoding);
+        EXPECT_EQ(desk.documents.Encoding(), c.encoding);
     }
+}
+
+// The text goes into the editor while the file is read; when the open fails
+// after that (here the file changes under it), the old text comes back whole
+// with its undo steps and stays unsaved.
+TEST(Documents, AnOpenThatFailsHalfWayKeepsTheOldText) {
+    Desk desk;
+    const QString path = desk.path("changing.txt");
+    writeBytes(path, (QByteArray(200, 'l') + "\xEDnia\r\n").repeated(5 * brunzit::DocumentPieceBytes / 200));
+    typeText(desk.editor, QStringLiteral("kept"));
+    QTextDocument* const old = desk.editor.document();
+    // Changed as the new text goes into the editor: the reading thread, at
+    // most a few pieces ahead, has not finished yet.
+    bool changed = false;
+    QObject::connect(&desk.editor, &QPlainTextEdit::textChanged, &desk.window, [&] {
+        if (changed || desk.editor.document() == old)
+            return;
+        QFile file(path);
+        changed = file.open(QIODevice::Append) && file.write("more\r\n") == 6;
+    });
+    EXPECT_FALSE(desk.documents.LoadDocument(path));
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(desk.editor.document(), old);
+    EXPECT_EQ(desk.documents.EditorText(), QStringLiteral("kept"));
+    EXPECT_TRUE(desk.modified());
+    EXPECT_EQ(desk.documents.DocumentName(), QStringLiteral("Sense nom"));
+    ASSERT_EQ(desk.errors.size(), 1u);
+    EXPECT_TRUE(desk.errors[0].contains(QStringLiteral("canviat")));
+    desk.editor.undo();
+    EXPECT_EQ(desk.documents.EditorText(), QString());
 }
 
 TEST(Documents, QuestionBeforeDroppingText) {
