@@ -238,9 +238,15 @@ void TFormPrincipal::ChooseCurrent()
     const brunzit::Choice choice =
         selection_.chooseScan(MenuTeclesesquerraiavallambelclic->isChecked(), shaped ? TextBeforeChoice() : std::string());
     ApplyChoice(choice);
-    // Each choice brings the words for what is written now.
-    if (shaped && MenuPrediccioDeParaules->isChecked() && choice.kind != brunzit::Choice::Kind::Say)
+    // Each choice brings the words for what is written now, and the
+    // scanning stands on the first: it is said, since a word never heard
+    // cannot be chosen. The automatic scanning says the blocks instead.
+    if (shaped && MenuPrediccioDeParaules->isChecked() && choice.kind != brunzit::Choice::Kind::Say) {
         OfferWords();
+        const brunzit::Position at = selection_.position();
+        if (at.row == brunzit::PredictionBlock && !AutoScanning())
+            SayText(selection_.layout().blocks()[brunzit::PredictionBlock].items[static_cast<std::size_t>(at.col)].say);
+    }
 }
 
 // Speech comes before the text change wherever what is said does not depend

@@ -54,13 +54,14 @@ TEST_F(ScanningTest, PredictedWordsComeFirstAndASignTakesTheirSpace)
     form->SetPosition({18, LettersBlock});  // "quu"
     Key(Qt::Key_Return);
     EXPECT_EQ(Text(), "Q");  // a capital at the sentence start
-    EXPECT_EQ(Said(), Spoken{"quu"});
+    const auto firstWord = [&] { return form->Choosing().layout().blocks()[PredictionBlock].items[0].say; };
     ASSERT_EQ(form->Choosing().position(), (Position{0, PredictionBlock}));
-    const std::string word = form->Choosing().layout().blocks()[PredictionBlock].items[0].say;
+    const std::string word = firstWord();
+    EXPECT_EQ(Said(), (Spoken{"quu", word}));  // the letter, then the word the scanning stands on
     ASSERT_GT(word.size(), 1u);
     EXPECT_EQ(word[0], 'q');
     Key(Qt::Key_Return);
-    EXPECT_EQ(Said(), Spoken{word});
+    EXPECT_EQ(Said(), (Spoken{word, firstWord()}));
     EXPECT_EQ(Text(), "Q" + word.substr(1) + " ");
     form->SetPosition({1, 2});  // "coma"
     Key(Qt::Key_Return);
