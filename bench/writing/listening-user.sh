@@ -8,6 +8,7 @@
 #   CASE is LANG:MODE:PREDICTION:ORDER, e.g. ca:keys:on:frequency (default: a
 #   set of Catalan and Spanish cases). Texts: bench/writing/listening/LANG.txt.
 #   LISTEN_INTERVAL_MS: the automatic scanning's interval (default 500).
+#   LISTEN_WORDS_HEARD: keys mode, the most words heard after each choice (default 8).
 #   XVFB_DISPLAYS: display numbers that may be used.
 # Needs: xvfb openbox xdotool xclip pulseaudio python3.
 set -euo pipefail
@@ -111,7 +112,8 @@ for spec in "${cases[@]}"; do
   start_case "$dir" "$lang" "$mode" "$prediction" "$order" "$voice" || { echo "$spec: the program did not start"; failed=1; continue; }
   sleep 1
   heard=$(python3 "$here/listening_user.py" --log "$dir/spoken.log" --text "$text" --mode "$mode" \
-            --prediction "$prediction" --interval "$(awk "BEGIN{print $interval_ms/1000}")" 2>&1) || failed=1
+            --prediction "$prediction" --interval "$(awk "BEGIN{print $interval_ms/1000}")" \
+            --words-heard "${LISTEN_WORDS_HEARD:-8}" 2>&1) || failed=1
   stop_case
   ideal=$("$bin_dir/writing-cost" --language "$lang" --mode "$mode" --prediction "$prediction" --order "$order" "$text" | tail -n 1)
   echo "$spec"

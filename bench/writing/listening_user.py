@@ -49,7 +49,6 @@ for _d in "0123456789":
 OTHER_NAMES = {"llegir-ho tot", "llegir l'\xdaltima paraula", "esborrar l'\xdaltima lletra",
                "esborrar \xdaltima paraula", "esborrar-ho tot", "imprimir", "calcular",
                "m\xe9s", "menys", "per", "dividid"}
-PREDICTIONS_HEARD = 8  # at most this many words are listened to in a row
 # The block that holds each kind of thing, by its spoken name.
 LETTERS_BLOCK, SIGNS_BLOCK, NUMBERS_BLOCK, WORDS_BLOCK = (
     "bloc lletres", "bloc puntuaci\xf3", "bloc n\xfameros", "bloc paraules")
@@ -189,12 +188,14 @@ class Writer:
 
 
 class KeysUser:
-    def __init__(self, ear, writer):
+    def __init__(self, ear, writer, words_heard):
         self.ear, self.w = ear, writer
+        self.words_heard = words_heard
         self.presses = 0
         self.blocks = []     # in Down order: (kind, ring of spoken names); a kind is a block name or "words"
         self.at = None       # (block, item) as far as heard
         self.word_here = None
+        self.vain = 0        # presses through words that were not chosen
         # After a choice the scanning starts on the predicted words when
         # prediction is on, else on the first letter item.
         self.words_on = writer.prediction
@@ -331,7 +332,7 @@ class KeysUser:
     def try_words(self, left):
         """Listens through the words while one could still save presses
         (about four a letter); True when one was chosen."""
-        budget = min(4 * (left + 1) - 2, PREDICTIONS_HEARD)
+        budget = min(4 * (left + 1) - 2, self.words_heard - 1)
         heard, steps = [], 0
         while True:
             word = self.word_here
@@ -340,14 +341,18 @@ class KeysUser:
                     self.choose(word, word=True)
                     return True
                 if word in heard:
-                    return False
+                    return self.gave_up(steps)
                 heard.append(word)
             if steps >= budget:
-                return False
+                return self.gave_up(steps)
             self.move("Right")
             steps += 1
             if self.blocks[self.at[0]][0] != "words":
-                return False
+                return self.gave_up(steps)
+
+    def gave_up(self, steps):
+        self.vain += steps
+        return False
 
 
 class SwitchUser:
@@ -356,6 +361,7 @@ class SwitchUser:
         self.interval = interval
         self.presses = 0
         self.items_heard = 0
+        self.vain = 0          # items heard through words that were not chosen
 
     def wanted_block(self, tried):
         if self.w.prediction and self.w.word_left() >= 2 and WORDS_BLOCK not in tried:
@@ -364,6 +370,7 @@ class SwitchUser:
 
     def write(self):
         inside = None          # the block entered, or None at the names
+        run = 0                # items heard in it
         tried = set()          # blocks walked through in vain for this text
         chosen_at = None
         while not self.w.done():
@@ -382,14 +389,17 @@ class SwitchUser:
             if said.startswith("bloc "):
                 if inside is not None:
                     tried.add(inside)   # its items ended without the one wanted
+                    if inside == WORDS_BLOCK:
+                        self.vain += run + 1
                 inside = None
                 if said in self.wanted_block(tried) and said not in tried:
                     press("space")
                     self.presses += 1
-                    inside = said
+                    inside, run = said, 0
                 continue
             if inside is None:
                 continue
+            run += 1
             if inside == WORDS_BLOCK:
                 after = self.w.after_word(said)
                 fits = self.w.fits(after)
@@ -422,6 +432,8 @@ def main():
     parser.add_argument("--mode", choices=["keys", "one-switch"], default="keys")
     parser.add_argument("--prediction", choices=["on", "off"], default="off")
     parser.add_argument("--interval", type=float, default=0.5)
+    parser.add_argument("--words-heard", type=int, default=8,
+                        help="keys mode: at most this many words listened to after each choice")
     args = parser.parse_args()
 
     target = open(args.text, encoding="utf-8").read().rstrip("\n").replace("\u2019", "'")
@@ -431,14 +443,14 @@ def main():
     ear.lines()
     started = time.monotonic()
     if args.mode == "keys":
-        user = KeysUser(ear, writer)
+        user = KeysUser(ear, writer, args.words_heard)
         needed = {block_of(c) for c in fold(target_cp)}
         user.explore(needed)
         ear.heard = 0
         # The walk ends on a block's first item; a choice that writes
         # nothing would be needed to stand where a choice leaves the user.
         user.write()
-        presses, heard = user.presses, ear.heard
+        presses, heard, vain = user.presses, ear.heard, user.vain
     else:
         # Wait for the pause that three silent rounds bring, then start from
         # the top as after a choice.
@@ -451,14 +463,15 @@ def main():
         ear.lines()
         user = SwitchUser(ear, writer, args.interval)
         user.write()
-        presses, heard = user.presses, user.items_heard
+        presses, heard, vain = user.presses, user.items_heard, user.vain
     elapsed = time.monotonic() - started
     time.sleep(1.0)
     text = document_text().replace("\r\n", "\n")
     n = len(target_cp)
     ok = fold(text) == fold(target_cp)
-    print("presses per character: %.2f; items heard per character: %.2f; characters: %d; seconds: %.0f; text %s"
-          % (presses / n, heard / n, n, elapsed, "matches" if ok else "DIFFERS: %r" % text))
+    print("presses per character: %.2f; items heard per character: %.2f; through words not chosen: %.2f;"
+          " characters: %d; seconds: %.0f; text %s"
+          % (presses / n, heard / n, vain / n, n, elapsed, "matches" if ok else "DIFFERS: %r" % text))
     return 0 if ok else 1
 
 
