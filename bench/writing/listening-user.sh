@@ -71,6 +71,7 @@ start_case() {
     printf 'Llengua Catal\xe0=%s\r\n' "$( [ "$lang" = ca ] && yes_no on || yes_no off)"
     printf 'Totes les lletres=%s\r\n' "$(yes_no on)"
     printf 'Lletres per freq\xfc\xe8ncia=%s\r\n' "$( [ "$order" = frequency ] && yes_no on || yes_no off)"
+    printf 'Lletres segons la paraula=%s\r\n' "$( [ "$order" = word ] && yes_no on || yes_no off)"
     printf 'Predicci\xf3 de paraules=%s\r\n' "$(yes_no "$prediction")"
     printf 'Escombrat autom\xe0tic=%s\r\n' "$( [ "$mode" = one-switch ] && yes_no on || yes_no off)"
     printf "Interval de l'escombrat=%s\r\n" "$interval_ms"
