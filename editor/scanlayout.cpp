@@ -430,7 +430,7 @@ std::vector<Position> AutoScanTop(const ScanLayout& layout)
             rest -= *best;
         }
         if (words.size() != 1 || *best < WordAlone)
-            place({-1, PredictionBlock}, rest);
+            place({-1, PredictionBlock}, words.empty() ? rest : WordsBlockWeight * rest);
     }
     if (wordOrder) {
         // Each half of the letters not said directly is as likely as its letters together.
