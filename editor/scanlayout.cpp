@@ -418,20 +418,6 @@ std::vector<Position> AutoScanTop(const ScanLayout& layout)
         top.push_back({letters[direct], LettersBlock});
         chances.push_back(direct < known.size() ? known[direct] : 0.0);
     }
-    if (layout.hasPredictions()) {
-        // With no chances known the words come first.
-        const std::vector<double>& words = layout.wordChances();
-        double rest = words.empty() ? 1.0 : 0.0;
-        for (double chance : words)
-            rest += chance;
-        const auto best = std::max_element(words.begin(), words.end());
-        if (best != words.end() && *best >= WordAlone) {
-            place({static_cast<int>(best - words.begin()), PredictionBlock}, *best);
-            rest -= *best;
-        }
-        if (words.size() != 1 || *best < WordAlone)
-            place({-1, PredictionBlock}, words.empty() ? rest : WordsBlockWeight * rest);
-    }
     if (wordOrder) {
         // Each half of the letters not said directly is as likely as its letters together.
         double halves[2] = {0, 0};
@@ -439,6 +425,19 @@ std::vector<Position> AutoScanTop(const ScanLayout& layout)
             halves[LetterHalf(layout.blocks()[LettersBlock].items[static_cast<std::size_t>(letters[r])])] += known[r];
         place({-1, LettersBlock}, halves[0]);
         place({-2, LettersBlock}, halves[1]);
+    }
+    if (layout.hasPredictions()) {
+        // The words come first after a choice: the likeliest alone when it is
+        // more likely than not the word being written, then their block.
+        std::vector<Position> words;
+        const std::vector<double>& wordChances = layout.wordChances();
+        const auto best = std::max_element(wordChances.begin(), wordChances.end());
+        const bool alone = best != wordChances.end() && *best >= WordAlone;
+        if (alone)
+            words.push_back({static_cast<int>(best - wordChances.begin()), PredictionBlock});
+        if (!alone || layout.blocks()[PredictionBlock].items.size() > 1)
+            words.push_back({-1, PredictionBlock});
+        top.insert(top.begin(), words.begin(), words.end());
     }
     // While writing, the signs are wanted more often than the functions.
     for (int b : wordOrder ? std::vector<int>{2, FunctionsBlock, 3, 4} : std::vector<int>{0, 1, 2, 3, 4})

@@ -151,20 +151,17 @@ private:
     bool paused_ = false;
 };
 
-// With "Lletres segons la paraula" the top of the automatic scanning is in
-// the order of the chances: every entry said before the one wanted costs a
-// step. The likeliest letters are said directly (up to six, each with a
-// chance of at least 5 %); each half of the other letters is as likely as
-// its letters together; the likeliest word is said directly when it is
-// more likely than not the word being written. The words' block counts a
-// quarter of its words' chance: its name delays every letter after it, and
-// the letters, ordered by the same words, mostly reach a word as soon.
-// With no chances known the words come first, then the letters said
-// directly, then the halves.
+// After a choice the automatic scanning says the predicted words first
+// (the likeliest alone, without the block's name, when it is more likely
+// than not the word being written). With "Lletres segons la paraula" the
+// rest of its top is in the order of the chances: every entry said before
+// the one wanted costs a step. The likeliest letters are said directly (up
+// to six, each with a chance of at least 5 %); each half of the other
+// letters is as likely as its letters together. With no chances known the
+// letters said directly come first, then the halves.
 constexpr std::size_t DirectLetters = 6;
 constexpr double DirectLetterChance = 0.05;
 constexpr double WordAlone = 0.5;
-constexpr double WordsBlockWeight = 0.25;
 
 // With "Lletres segons la paraula" the letters not said directly are in
 // two halves of the alphabet, each with its name at the top, so a user

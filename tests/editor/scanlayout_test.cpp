@@ -306,11 +306,11 @@ TEST(AutoScanTest, TopInTheOrderOfTheChances)
         std::vector<std::string> firstHalf, secondHalf;  // their first items
     };
     const Row rows[] = {
+        // The words first even when unlikely: they are what a choice brings.
         {"words unlikely", {"U", "A", "O"}, {0.6, 0.2, 0.1}, {"quan", "quant"}, {0.03, 0.02},
-         {"uu", "A", "O", "bloc paraules", "lletres de A a L", "lletres de M a Z"}, {"espai", "\xC8"}, {"S", "R"}},
-        // The words' block by a quarter of its chance: 0.025 after A.
+         {"bloc paraules", "uu", "A", "O", "lletres de A a L", "lletres de M a Z"}, {"espai", "\xC8"}, {"S", "R"}},
         {"a word alone", {"U", "A"}, {0.15, 0.05}, {"quan", "quant"}, {0.7, 0.1},
-         {"quan", "uu", "A", "bloc paraules", "lletres de A a L", "lletres de M a Z"}, {"espai"}, {"S", "R"}},
+         {"quan", "bloc paraules", "uu", "A", "lletres de A a L", "lletres de M a Z"}, {"espai"}, {"S", "R"}},
         {"the only word alone", {"U"}, {0.2}, {"quan"}, {0.8},
          {"quan", "uu", "lletres de A a L", "lletres de M a Z"}, {"espai"}, {"S", "R"}},
         {"a word's start", {"D", "L", "C", "B", "M", "T"}, {0.3, 0.06, 0.04, 0.04, 0.03, 0.02}, {}, {},
