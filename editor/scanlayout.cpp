@@ -110,6 +110,14 @@ std::vector<ScanItem> outwardFrom(const std::vector<ScanItem>& ranked)
     return placed;
 }
 
+// The letter an accented one is written with.
+char PlainLetter(const ScanItem& item)
+{
+    static const std::string plain = "AAAAAAACEEEEIIIIDNOOOOOxOUUUUY";
+    const auto c = static_cast<unsigned char>(item.write[0]);
+    return c >= 0xC0 && c <= 0xDD ? plain[c - 0xC0] : static_cast<char>(c);
+}
+
 int wrap(int value, int modulus)
 {
     const int r = value % modulus;
@@ -188,9 +196,7 @@ ScanLayout::ScanLayout(const WritingOptions& options) : options_(options)
         // Alphabetical with the accented letters: by their plain letter.
         const auto plainOf = [](const ScanItem& item) {
             // Ç stays at the end, where the fixed block has it.
-            static const std::string plain = "AAAAAAA[EEEEIIIIDNOOOOOxOUUUUY";
-            const auto c = static_cast<unsigned char>(item.write[0]);
-            return c >= 0xC0 && c <= 0xDD ? plain[c - 0xC0] : static_cast<char>(c);
+            return item.write[0] == '\xC7' ? '[' : PlainLetter(item);
         };
         std::stable_sort(letters.begin(), letters.end(), [&](const ScanItem& a, const ScanItem& b) {
             if (key(a) != key(b))
@@ -228,18 +234,24 @@ void ScanLayout::setPredictions(const std::vector<std::string>& words)
         items.push_back({word, word, false, true});
 }
 
-void ScanLayout::setLikelyLetters(const std::vector<std::string>& likeliest)
+void ScanLayout::setLikelyLetters(const std::vector<std::string>& likeliest, const std::vector<double>& letterChances,
+                                  const std::vector<double>& wordChances)
 {
     if (!options_.wordOrder)
         return;
     std::vector<ScanItem> ranked;
-    for (const std::string& letters : likeliest) {
+    std::vector<double> chances;
+    for (std::size_t k = 0; k < likeliest.size(); ++k) {
         const auto it = std::find_if(byFrequency_.begin(), byFrequency_.end(),
-                                     [&](const ScanItem& item) { return item.write == letters; });
+                                     [&](const ScanItem& item) { return item.write == likeliest[k]; });
         if (it != byFrequency_.end() && std::find(ranked.begin(), ranked.end(), *it) == ranked.end() &&
-            !(it->catalanOnly && !options_.catalan))
+            !(it->catalanOnly && !options_.catalan)) {
             ranked.push_back(*it);
+            chances.push_back(k < letterChances.size() ? letterChances[k] : 0.0);
+        }
     }
+    letterChances_ = letterChances.empty() ? std::vector<double>{} : chances;
+    wordChances_ = wordChances.size() == blocks_[PredictionBlock].items.size() ? wordChances : std::vector<double>{};
     for (const ScanItem& item : byFrequency_)
         if (std::find(ranked.begin(), ranked.end(), item) == ranked.end())
             ranked.push_back(item);
@@ -378,32 +390,78 @@ std::vector<int> ScanLayout::itemOrder(int block) const
     return order;
 }
 
+int LetterHalf(const ScanItem& letter)
+{
+    const char plain = PlainLetter(letter);
+    return plain >= 'M' && plain <= 'Z' ? 1 : 0;
+}
+
 std::vector<Position> AutoScanTop(const ScanLayout& layout)
 {
     std::vector<Position> top;
-    if (layout.hasPredictions())
-        top.push_back({-1, PredictionBlock});
-    if (layout.options().wordOrder) {
-        const std::vector<int> letters = layout.itemOrder(LettersBlock);
-        for (std::size_t r = 0; r < letters.size() && r < DirectLetters; ++r)
-            top.push_back({letters[r], LettersBlock});
+    std::vector<double> chances;  // as `top`
+    // An entry goes after those at least as likely.
+    const auto place = [&](Position entry, double chance) {
+        std::size_t at = 0;
+        while (at < chances.size() && chances[at] >= chance)
+            ++at;
+        top.insert(top.begin() + static_cast<std::ptrdiff_t>(at), entry);
+        chances.insert(chances.begin() + static_cast<std::ptrdiff_t>(at), chance);
+    };
+    const bool wordOrder = layout.options().wordOrder;
+    const std::vector<int> letters = wordOrder ? layout.itemOrder(LettersBlock) : std::vector<int>{};
+    const std::vector<double>& known = layout.letterChances();
+    std::size_t direct = 0;
+    for (; direct < letters.size() && direct < DirectLetters; ++direct) {
+        if (!known.empty() && (direct >= known.size() || known[direct] < DirectLetterChance))
+            break;
+        top.push_back({letters[direct], LettersBlock});
+        chances.push_back(direct < known.size() ? known[direct] : 0.0);
+    }
+    if (wordOrder) {
+        // Each half of the letters not said directly is as likely as its letters together.
+        double halves[2] = {0, 0};
+        for (std::size_t r = direct; r < letters.size() && r < known.size(); ++r)
+            halves[LetterHalf(layout.blocks()[LettersBlock].items[static_cast<std::size_t>(letters[r])])] += known[r];
+        place({-1, LettersBlock}, halves[0]);
+        place({-2, LettersBlock}, halves[1]);
+    }
+    if (layout.hasPredictions()) {
+        // The words come first after a choice: the likeliest alone when it is
+        // more likely than not the word being written, then their block.
+        std::vector<Position> words;
+        const std::vector<double>& wordChances = layout.wordChances();
+        const auto best = std::max_element(wordChances.begin(), wordChances.end());
+        const bool alone = best != wordChances.end() && *best >= WordAlone;
+        if (alone)
+            words.push_back({static_cast<int>(best - wordChances.begin()), PredictionBlock});
+        if (!alone || layout.blocks()[PredictionBlock].items.size() > 1)
+            words.push_back({-1, PredictionBlock});
+        top.insert(top.begin(), words.begin(), words.end());
     }
     // While writing, the signs are wanted more often than the functions.
-    const std::vector<int> blocks = layout.options().wordOrder ? std::vector<int>{LettersBlock, 2, FunctionsBlock, 3, 4}
-                                                               : std::vector<int>{0, 1, 2, 3, 4};
-    for (int b : blocks)
+    for (int b : wordOrder ? std::vector<int>{2, FunctionsBlock, 3, 4} : std::vector<int>{0, 1, 2, 3, 4})
         top.push_back({-1, b});
     return top;
 }
 
-std::vector<int> AutoScanItems(const ScanLayout& layout, int block)
+std::vector<int> AutoScanItems(const ScanLayout& layout, int block, int name)
 {
     const std::vector<Position> top = AutoScanTop(layout);
+    const bool halves = block == LettersBlock && layout.options().wordOrder;
     std::vector<int> items;
     for (int item : layout.itemOrder(block))
-        if (std::find(top.begin(), top.end(), Position{item, block}) == top.end())
+        if (std::find(top.begin(), top.end(), Position{item, block}) == top.end() &&
+            (!halves || LetterHalf(layout.blocks()[block].items[static_cast<std::size_t>(item)]) == -1 - name))
             items.push_back(item);
     return items;
+}
+
+std::string AutoScanName(const ScanLayout& layout, Position at)
+{
+    if (at.row == LettersBlock && layout.options().wordOrder)
+        return LetterHalfNames[-1 - at.col];
+    return layout.blocks()[at.row].name;
 }
 
 void AutoScan::restart()
@@ -417,18 +475,19 @@ AutoScan::Tick AutoScan::tick(const ScanLayout& layout)
         return {};
     const auto sayAt = [&](Position at) -> Tick {
         at_ = at;
-        const ScanLayoutBlock& block = layout.blocks()[at.row];
-        return {at.col < 0 ? block.name : block.items[static_cast<std::size_t>(at.col)].say, false};
+        if (at.col < 0)
+            return {AutoScanName(layout, at), false};
+        return {layout.blocks()[at.row].items[static_cast<std::size_t>(at.col)].say, false};
     };
     const std::vector<Position> top = AutoScanTop(layout);
     if (inItems_) {
-        const std::vector<int> items = AutoScanItems(layout, at_.row);
+        const std::vector<int> items = AutoScanItems(layout, at_.row, name_);
         if (++step_ < static_cast<int>(items.size()))
             return sayAt({items[static_cast<std::size_t>(step_)], at_.row});
         // Past the last item: back to the top, at this block's name.
         inItems_ = false;
-        top_ = static_cast<int>(std::find(top.begin(), top.end(), Position{-1, at_.row}) - top.begin());
-        return sayAt({-1, at_.row});
+        top_ = static_cast<int>(std::find(top.begin(), top.end(), Position{name_, at_.row}) - top.begin());
+        return sayAt({name_, at_.row});
     }
     if (++top_ >= static_cast<int>(top.size())) {
         if (++rounds_ >= kRoundsBeforePause) {
@@ -453,6 +512,7 @@ AutoScan::Press AutoScan::press()
     if (inItems_)
         return Press::Nothing;
     inItems_ = true;
+    name_ = at_.col;
     step_ = -1;
     return Press::Entered;
 }

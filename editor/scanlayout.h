@@ -64,7 +64,15 @@ public:
     // first (as written: capitals, "L\xB7L", " " for "espai"), take the
     // letter block's first place and then go out from it on both sides; the
     // letters not named follow in frequency order.
-    void setLikelyLetters(const std::vector<std::string>& likeliest);
+    // With their chances (as `likeliest`, and as the words offered), the
+    // automatic scanning places the words' block among the letters it says
+    // directly by how likely the words are.
+    void setLikelyLetters(const std::vector<std::string>& likeliest, const std::vector<double>& letterChances = {},
+                          const std::vector<double>& wordChances = {});
+    // The chances set with the letters: of the letter at each rank, and of
+    // each word offered (empty when not known).
+    const std::vector<double>& letterChances() const { return letterChances_; }
+    const std::vector<double>& wordChances() const { return wordChances_; }
 
     // Where a choice sends the position: with the letters in the word's
     // order the likeliest letter; otherwise the first word when words are
@@ -86,6 +94,8 @@ private:
     WritingOptions options_;
     std::vector<ScanLayoutBlock> blocks_;
     std::vector<ScanItem> byFrequency_;  // the letter block, most used first
+    std::vector<double> letterChances_;
+    std::vector<double> wordChances_;
 };
 
 // The words to offer from the predictor's candidates (best first): those
@@ -128,11 +138,12 @@ public:
     Press press();
     bool paused() const { return paused_; }
     bool inItems() const { return inItems_; }
-    // The block (and item, -1 for the name) now current.
+    // The block (and item, below 0 for a name) now current.
     Position position() const { return at_; }
 
 private:
     Position at_{-1, -1};
+    int name_ = -1;  // the name of the block (or half) entered
     int top_ = -1;   // in AutoScanTop
     int step_ = -1;  // in the block's item order
     int rounds_ = 0;
@@ -140,17 +151,35 @@ private:
     bool paused_ = false;
 };
 
-// With "Lletres segons la paraula", the likeliest letters are said directly
-// at the top of the automatic scanning, after the words' block name: every
-// letter chosen costs a step per word said before it, so the words stay
-// behind their name.
+// After a choice the automatic scanning says the predicted words first
+// (the likeliest alone, without the block's name, when it is more likely
+// than not the word being written). With "Lletres segons la paraula" the
+// rest of its top is in the order of the chances: every entry said before
+// the one wanted costs a step. The likeliest letters are said directly (up
+// to six, each with a chance of at least 5 %); each half of the other
+// letters is as likely as its letters together. With no chances known the
+// letters said directly come first, then the halves.
 constexpr std::size_t DirectLetters = 6;
+constexpr double DirectLetterChance = 0.05;
+constexpr double WordAlone = 0.5;
 
-// The top of the automatic scanning, in order: block names (item -1) and
-// items said directly. The words come first when offered.
+// With "Lletres segons la paraula" the letters not said directly are in
+// two halves of the alphabet, each with its name at the top, so a user
+// who has not heard a letter knows which half holds it. A letter's half
+// is that of its plain letter (\xC8 of E, L\xB7L of L, \xD1 of N); "espai" is
+// in the first.
+constexpr const char* LetterHalfNames[] = {"lletres de A a L", "lletres de M a Z"};
+int LetterHalf(const ScanItem& letter);
+
+// The top of the automatic scanning, in order: block names (item -1; the
+// second half of the letters, item -2) and items said directly. The words
+// come first when offered.
 std::vector<Position> AutoScanTop(const ScanLayout& layout);
-// The items of a block as the automatic scanning says them once entered:
-// those said directly at the top are not said again.
-std::vector<int> AutoScanItems(const ScanLayout& layout, int block);
+// The items of a block (of the letters' half `name` names, -1 or -2) as
+// the automatic scanning says them once entered: those said directly at
+// the top are not said again.
+std::vector<int> AutoScanItems(const ScanLayout& layout, int block, int name = -1);
+// What the automatic scanning says for an entry of its top.
+std::string AutoScanName(const ScanLayout& layout, Position at);
 
 }  // namespace brunzit

@@ -159,9 +159,10 @@ void Selection::offerWords(const std::vector<std::string>& words)
     setPosition(layout_->start());
 }
 
-void Selection::offerLetters(const std::vector<std::string>& likeliest, bool move)
+void Selection::offerLetters(const std::vector<std::string>& likeliest, const std::vector<double>& letterChances,
+                             const std::vector<double>& wordChances, bool move)
 {
-    layout_->setLikelyLetters(likeliest);
+    layout_->setLikelyLetters(likeliest, letterChances, wordChances);
     if (move)
         setPosition(layout_->start());
 }

@@ -96,9 +96,12 @@ public:
     void offerWords(const std::vector<std::string>& words);
     // The same for the grid's row of words: the position stays.
     void setWords(const std::vector<std::string>& words);
-    // "Lletres segons la paraula": the letters likeliest next, best first;
-    // the position goes to the layout's start when `move`.
-    void offerLetters(const std::vector<std::string>& likeliest, bool move);
+    // "Lletres segons la paraula": the letters likeliest next, best first,
+    // with their chances and those of the words offered (see
+    // ScanLayout::setLikelyLetters); the position goes to the layout's
+    // start when `move`.
+    void offerLetters(const std::vector<std::string>& likeliest, const std::vector<double>& letterChances,
+                      const std::vector<double>& wordChances, bool move);
 
     Position position() const { return {click_.state().CursorCol, click_.state().CursorRow}; }
     const MouseClickState& state() const { return click_.state(); }

@@ -298,8 +298,10 @@ void TFormPrincipal::OfferWords()
         selection_.setWords(words);
     else
         selection_.offerWords(words);
-    if (options.wordOrder)
-        selection_.offerLetters(words_.likelyLetters(before, Catalan(), selection_.layout().offeredWords()), !GridVisible());
+    if (options.wordOrder) {
+        const auto next = words_.likelyLetters(before, Catalan(), selection_.layout().offeredWords());
+        selection_.offerLetters(next.letters, next.letterChances, next.wordChances, !GridVisible());
+    }
     UpdateKeyRows();
 }
 

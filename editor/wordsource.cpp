@@ -62,8 +62,8 @@ std::vector<std::string> WordSource::after(const std::string& text, bool catalan
     return offer_.offer(predictor.predict(text, 3 * PredictionsOffered), text);
 }
 
-std::vector<std::string> WordSource::likelyLetters(const std::string& text, bool catalan,
-                                                  const std::vector<std::string>& offered)
+prediction::Predictor::Next WordSource::likelyLetters(const std::string& text, bool catalan,
+                                                     const std::vector<std::string>& offered)
 {
     load(catalan);
     return prediction::Predictor(lexicon_, user_.get()).likelyLetters(text, offered);

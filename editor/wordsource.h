@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor/prediction/lexicon.h"
+#include "editor/prediction/predictor.h"
 #include "editor/prediction/usermodel.h"
 #include "editor/scanlayout.h"
 
@@ -23,8 +24,8 @@ public:
     std::vector<std::string> after(const std::string& text, bool catalan);
     // The letters likeliest to come next, best first, leaving out the words
     // offered whole; for "Lletres segons la paraula".
-    std::vector<std::string> likelyLetters(const std::string& text, bool catalan,
-                                           const std::vector<std::string>& offered);
+    prediction::Predictor::Next likelyLetters(const std::string& text, bool catalan,
+                                              const std::vector<std::string>& offered);
     // Forgets what the user wrote, in memory and on disk.
     void forget();
 

@@ -259,8 +259,10 @@ int main(int argc, char** argv)
         const auto movesAfter = [&](const std::string& written, WordOffer& offers) {
             if (options.prediction)
                 layout.setPredictions(offers.offer(predictor.predict(written, 3 * PredictionsOffered), written));
-            if (options.wordOrder)
-                layout.setLikelyLetters(predictor.likelyLetters(written, layout.offeredWords()));
+            if (options.wordOrder) {
+                const prediction::Predictor::Next next = predictor.likelyLetters(written, layout.offeredWords());
+                layout.setLikelyLetters(next.letters, next.letterChances, next.wordChances);
+            }
             return oneSwitch ? switchMoves(layout, written) : keyMoves(layout, written);
         };
         const auto relax = [&](std::size_t to, long actions, long steps) {

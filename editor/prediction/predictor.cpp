@@ -138,24 +138,33 @@ std::vector<std::string> Predictor::predict(std::string_view text, std::size_t c
     return out;
 }
 
-std::vector<std::string> Predictor::likelyLetters(std::string_view text, const std::vector<std::string>& offered) const
+Predictor::Next Predictor::likelyLetters(std::string_view text, const std::vector<std::string>& offered) const
 {
+    Next next;
+    next.wordChances.assign(offered.size(), 0.0);
     // After a sign that keeps to its word (". , ; : ? !") the space comes next.
-    if (!text.empty() && std::string_view(".,;:?!").find(text.back()) != std::string_view::npos)
-        return {" "};
+    if (!text.empty() && std::string_view(".,;:?!").find(text.back()) != std::string_view::npos) {
+        next.letters = {" "};
+        next.letterChances = {1.0};
+        return next;
+    }
     const std::string partial = contextOf(text).partial;
     const std::size_t typed = partial.size();
     std::vector<std::string> skipped;
     for (const std::string& w : offered)
         skipped.push_back(lowerText(w));
     LetterWeights weight{};
+    double offeredWeight = 0;
     // At a word's start every word counts, so each first letter has its share.
     score(text, true, [&](std::uint32_t, std::string_view word, double s) {
         if (s <= 0)
             return;
-        for (const std::string& w : skipped)
-            if (w.size() == word.size() && w == lowerText(word))
+        for (std::size_t k = 0; k < skipped.size(); ++k)
+            if (skipped[k].size() == word.size() && skipped[k] == lowerText(word)) {
+                next.wordChances[k] += s;
+                offeredWeight += s;
                 return;
+            }
         if (const std::size_t slot = NextLetterSlot(word, typed); slot < LetterSlots)
             weight[slot] += s;
     });
@@ -170,15 +179,26 @@ std::vector<std::string> Predictor::likelyLetters(std::string_view text, const s
     for (std::size_t slot = 0; slot < LetterSlots && inAnyWord > 0; ++slot)
         weight[slot] = (words > 0 ? weight[slot] / words : 0) + LetterShare * after[slot] / inAnyWord;
     std::vector<std::size_t> slots;
+    double letters = 0;
     for (std::size_t slot = 0; slot < weight.size(); ++slot)
-        if (weight[slot] > 0)
+        if (weight[slot] > 0) {
             slots.push_back(slot);
+            letters += weight[slot];
+        }
     std::stable_sort(slots.begin(), slots.end(), [&](std::size_t a, std::size_t b) { return weight[a] > weight[b]; });
-    std::vector<std::string> letters;
-    for (const std::size_t slot : slots)
-        letters.push_back(slot == LetterEnd ? std::string(" ") : slot == LetterGeminada ? std::string("L\xB7L")
-                                                                           : std::string(1, static_cast<char>(slot)));
-    return letters;
+    // The chances: the words offered take their share of every word's
+    // weight, the letters share the rest.
+    const double all = words + offeredWeight;
+    const double lettersPart = all > 0 ? words / all : 1.0;
+    for (double& chance : next.wordChances)
+        chance = all > 0 ? chance / all : 0.0;
+    for (const std::size_t slot : slots) {
+        next.letters.push_back(slot == LetterEnd        ? std::string(" ")
+                               : slot == LetterGeminada ? std::string("L\xB7L")
+                                                        : std::string(1, static_cast<char>(slot)));
+        next.letterChances.push_back(lettersPart * weight[slot] / letters);
+    }
+    return next;
 }
 
 Savings measureSavings(const Lexicon& lexicon, std::string_view text, std::size_t offered)

@@ -31,8 +31,15 @@ public:
     // first, in capitals as the keyboard writes them ("L\xB7L" for the ela
     // geminada, " " for the word's end): each weighs the summed scores of
     // the words it leads to, leaving out the words already offered whole (a
-    // user wanting one of those takes it).
-    std::vector<std::string> likelyLetters(std::string_view textBeforeCaret, const std::vector<std::string>& offered) const;
+    // user wanting one of those takes it). With each letter its chance of
+    // coming next, and with each word offered its chance of being the word
+    // now written: the automatic scanning says first what is likeliest.
+    struct Next {
+        std::vector<std::string> letters;
+        std::vector<double> letterChances;  // as `letters`
+        std::vector<double> wordChances;    // as `offered`
+    };
+    Next likelyLetters(std::string_view textBeforeCaret, const std::vector<std::string>& offered) const;
 
 private:
     // Calls fn(index, word, score) for the words the text may be writing: at

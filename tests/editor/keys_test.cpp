@@ -92,6 +92,11 @@ TEST_F(ScanningTest, LettersInTheWordsOrderLandOnTheLikeliestAndSayIt)
     EXPECT_EQ(Said(), (Spoken{"quu", "uu"}));
     Key(Qt::Key_Return);
     EXPECT_EQ(Text(), "QU");
+    // The chances reach the automatic scanning: "que" makes E likely enough
+    // to be said first.
+    const ScanLayout& layout = form->Choosing().layout();
+    EXPECT_FALSE(layout.letterChances().empty());
+    EXPECT_EQ(AutoScanTop(layout).front(), (Position{layout.itemOrder(LettersBlock)[0], LettersBlock}));
     form->MenuLletresSegonsLaParaula->trigger();
     EXPECT_EQ(form->Choosing().layout().blocks()[LettersBlock].items[1].write, "A");  // alphabetical again
     qunsetenv("XDG_DATA_HOME");

@@ -229,7 +229,7 @@ TEST(AutoScanTest, RoundsPauseAndChoice)
 // "Lletres segons la paraula": the likeliest letter where the position lands,
 // the next ones out from it on both sides, the rest by frequency; the
 // automatic scanning says the words' name, then the likeliest letters
-// directly, then the blocks, the letters' block holding only the rest.
+// directly, then the blocks, the letters' halves holding only the rest.
 TEST(ScanLayoutTest, LettersInTheWordsOrder)
 {
     struct Row {
@@ -268,7 +268,8 @@ TEST(ScanLayoutTest, LettersInTheWordsOrder)
     layout.setPredictions({"quan"});
     layout.setLikelyLetters({"U", "A", "O"});
     AutoScan scan;
-    const std::vector<std::string> top = {"bloc paraules", "uu", "A", "O", "espai", "\xC8", "S", "bloc lletres", "bloc puntuaci\xF3"};
+    const std::vector<std::string> top = {"bloc paraules", "uu", "A", "O", "espai", "\xC8", "S",
+                                          "lletres de A a L", "lletres de M a Z", "bloc puntuaci\xF3"};
     for (const std::string& say : top)
         EXPECT_EQ(scan.tick(layout).say, say);
     scan.restart();
@@ -287,6 +288,66 @@ TEST(ScanLayoutTest, LettersInTheWordsOrder)
         for (std::size_t i = 0; i < top.size() + 3; ++i)  // the names of the other three blocks
             scan.tick(layout);
     EXPECT_EQ(scan.tick(layout).say, "pausa");
+}
+
+// With their chances the entries of the top go likeliest first: a letter
+// said directly only when likely enough, a word alone when more likely than
+// not, each half of the other letters as likely as its letters together.
+// Every letter is reached once, at the top or in its half.
+TEST(AutoScanTest, TopInTheOrderOfTheChances)
+{
+    struct Row {
+        const char* name;
+        std::vector<std::string> letters;
+        std::vector<double> letterChances;
+        std::vector<std::string> words;
+        std::vector<double> wordChances;
+        std::vector<std::string> top;                // said, up to the signs' block
+        std::vector<std::string> firstHalf, secondHalf;  // their first items
+    };
+    const Row rows[] = {
+        // The words first even when unlikely: they are what a choice brings.
+        {"words unlikely", {"U", "A", "O"}, {0.6, 0.2, 0.1}, {"quan", "quant"}, {0.03, 0.02},
+         {"bloc paraules", "uu", "A", "O", "lletres de A a L", "lletres de M a Z"}, {"espai", "\xC8"}, {"S", "R"}},
+        {"a word alone", {"U", "A"}, {0.15, 0.05}, {"quan", "quant"}, {0.7, 0.1},
+         {"quan", "bloc paraules", "uu", "A", "lletres de A a L", "lletres de M a Z"}, {"espai"}, {"S", "R"}},
+        {"the only word alone", {"U"}, {0.2}, {"quan"}, {0.8},
+         {"quan", "uu", "lletres de A a L", "lletres de M a Z"}, {"espai"}, {"S", "R"}},
+        {"a word's start", {"D", "L", "C", "B", "M", "T"}, {0.3, 0.06, 0.04, 0.04, 0.03, 0.02}, {}, {},
+         {"D", "lletres de A a L", "L", "lletres de M a Z"}, {"C", "B", "espai"}, {"M", "T", "S"}},
+    };
+    for (const Row& row : rows) {
+        WritingOptions options;
+        options.everyLetter = true;
+        options.wordOrder = true;
+        options.prediction = true;
+        ScanLayout layout(options);
+        layout.setPredictions(row.words);
+        layout.setLikelyLetters(row.letters, row.letterChances, row.wordChances);
+        const std::vector<Position> top = AutoScanTop(layout);
+        std::vector<std::string> said;
+        for (const Position& at : top) {
+            if (at == Position{-1, 2})
+                break;
+            said.push_back(at.col < 0 ? AutoScanName(layout, at)
+                                      : layout.blocks()[at.row].items[static_cast<std::size_t>(at.col)].say);
+        }
+        EXPECT_EQ(said, row.top) << row.name;
+        std::multiset<int> reached;
+        for (const Position& at : top)
+            if (at.row == LettersBlock && at.col >= 0)
+                reached.insert(at.col);
+        for (int half : {-1, -2}) {
+            const std::vector<int> items = AutoScanItems(layout, LettersBlock, half);
+            reached.insert(items.begin(), items.end());
+            const std::vector<std::string>& first = half == -1 ? row.firstHalf : row.secondHalf;
+            for (std::size_t k = 0; k < first.size() && k < items.size(); ++k)
+                EXPECT_EQ(layout.blocks()[LettersBlock].items[static_cast<std::size_t>(items[k])].say, first[k])
+                    << row.name << " half " << half;
+        }
+        const std::vector<int> all = layout.itemOrder(LettersBlock);
+        EXPECT_EQ(reached, std::multiset<int>(all.begin(), all.end())) << row.name;
+    }
 }
 
 TEST(SwitchFilterTest, AcceptanceTimeAndLockout)

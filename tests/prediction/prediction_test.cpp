@@ -124,10 +124,25 @@ TEST_F(Prediction, LikelyLettersFollowTheWordsTheyLeadTo)
         {"ARX", {}, {"I"}},
     };
     for (const Row& row : rows) {
-        std::vector<std::string> letters = Predictor(lexicon, nullptr).likelyLetters(row.text, row.offered);
+        const Predictor::Next next = Predictor(lexicon, nullptr).likelyLetters(row.text, row.offered);
+        std::vector<std::string> letters = next.letters;
         letters.resize(std::min(letters.size(), row.first.size()));
         EXPECT_EQ(letters, row.first) << row.text << " offered " << row.offered.size();
+        // The chances: one to each letter, the likeliest first, one to each
+        // word offered, all together certain.
+        ASSERT_EQ(next.letterChances.size(), next.letters.size()) << row.text;
+        ASSERT_EQ(next.wordChances.size(), row.offered.size()) << row.text;
+        EXPECT_TRUE(std::is_sorted(next.letterChances.rbegin(), next.letterChances.rend())) << row.text;
+        double all = 0;
+        for (double chance : next.letterChances)
+            all += chance;
+        for (double chance : next.wordChances)
+            all += chance;
+        EXPECT_NEAR(all, 1.0, 1e-9) << row.text;
     }
+    // "casa" offered at "CA" takes its share from the letters: 40 of 75.
+    const Predictor::Next casa = Predictor(lexicon, nullptr).likelyLetters("CA", {"casa"});
+    EXPECT_NEAR(casa.wordChances[0], 40.0 / 75.0, 1e-9);
 }
 
 // The binary search by prefix against a plain scan of every word.
