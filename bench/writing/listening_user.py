@@ -69,6 +69,23 @@ def is_letter(c):
     return c.isascii() and c.isalpha() or (o >= 0xC0 and o not in (0xD7, 0xF7)) or o == 0xB7
 
 
+# Letters said apart from a block: their plain letter (an accent, a cedilla
+# or a tilde off) decides which half of the alphabet holds them.
+PLAIN = dict(zip("\xc0\xc8\xc9\xcd\xcf\xd2\xd3\xda\xdc\xc7\xd1", "AEEIIOOUUCN"))
+
+
+def half_holds(name, written):
+    """Whether a block named "lletres de X a Y" holds the character: a
+    listener knows the alphabet ("espai" goes with the first half)."""
+    parts = name.split()
+    if len(parts) != 5 or parts[:2] != ["lletres", "de"] or parts[3] != "a":
+        return False
+    if written == " ":
+        return parts[2] == "a"
+    plain = PLAIN.get(written[0], written[0])
+    return is_letter(plain) and parts[2].upper() <= plain <= parts[4].upper()
+
+
 def block_of(written):
     """The block a character is found in."""
     if written[0].isdigit():
@@ -363,10 +380,14 @@ class SwitchUser:
         self.items_heard = 0
         self.vain = 0          # items heard through words that were not chosen
 
-    def wanted_block(self, tried):
-        if self.w.prediction and self.w.word_left() >= 2 and WORDS_BLOCK not in tried:
-            return {WORDS_BLOCK, block_of(self.w.next_char())}
-        return {block_of(self.w.next_char())}
+    def wanted_block(self, said, tried):
+        if said in tried:
+            return False
+        if said == WORDS_BLOCK:
+            return self.w.prediction and self.w.word_left() >= 2
+        if said.startswith("lletres de "):
+            return half_holds(said, self.w.next_char())
+        return said == block_of(self.w.next_char())
 
     def write(self):
         inside = None          # the block entered, or None at the names
@@ -386,21 +407,21 @@ class SwitchUser:
                 self.presses += 1
                 inside = None
                 continue
-            if said.startswith("bloc "):
+            if said.startswith("bloc ") or said.startswith("lletres de "):
                 if inside is not None:
                     tried.add(inside)   # its items ended without the one wanted
                     if inside == WORDS_BLOCK:
                         self.vain += run + 1
                 inside = None
-                if said in self.wanted_block(tried) and said not in tried:
+                if self.wanted_block(said, tried):
                     press("space")
                     self.presses += 1
                     inside, run = said, 0
                 continue
-            if inside is None:
-                continue
+            # At the names, an item said by itself (a likely letter or word)
+            # is taken as one inside a block is.
             run += 1
-            if inside == WORDS_BLOCK:
+            if inside == WORDS_BLOCK or (inside is None and said not in NAMES and said not in OTHER_NAMES):
                 after = self.w.after_word(said)
                 fits = self.w.fits(after)
             else:
