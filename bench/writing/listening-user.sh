@@ -106,18 +106,18 @@ done
 
 echo "machine: $(nproc) cores; automatic scanning every ${interval_ms} ms; speech 50 ms a text"
 failed=0
-for spec in "${cases[@]}"; do
-  IFS=: read -r lang mode prediction order <<<"$spec"
+for case_name in "${cases[@]}"; do
+  IFS=: read -r lang mode prediction order <<<"$case_name"
   text="$here/listening/$lang.txt"
   dir="$work/$lang-$mode-$prediction-$order"
-  start_case "$dir" "$lang" "$mode" "$prediction" "$order" "$voice" || { echo "$spec: the program did not start"; failed=1; continue; }
+  start_case "$dir" "$lang" "$mode" "$prediction" "$order" "$voice" || { echo "$case_name: the program did not start"; failed=1; continue; }
   sleep 1
   heard=$(python3 "$here/listening_user.py" --log "$dir/spoken.log" --text "$text" --mode "$mode" \
             --prediction "$prediction" --interval "$(awk "BEGIN{print $interval_ms/1000}")" \
             --words-heard "${LISTEN_WORDS_HEARD:-8}" 2>&1) || failed=1
   stop_case
   ideal=$("$bin_dir/writing-cost" --language "$lang" --mode "$mode" --prediction "$prediction" --order "$order" "$text" | tail -n 1)
-  echo "$spec"
+  echo "$case_name"
   echo "  listener:     $heard" | tail -n 3
   echo "  writing-cost: $ideal"
 done
