@@ -3,9 +3,10 @@
 # plays through it. Needs: pulseaudio pulseaudio-utils speech-dispatcher
 # speech-dispatcher-espeak-ng.
 #   start_speech_servers DIR   (exports PULSE_SERVER and SPEECHD_ADDRESS)
+#   start_sound_server DIR     (the PulseAudio alone; exports PULSE_SERVER)
 #   stop_speech_servers
 
-start_speech_servers() {
+start_sound_server() {
   SERVERS_DIR=$1
   mkdir -p "$SERVERS_DIR/runtime" "$SERVERS_DIR/home" "$SERVERS_DIR/log"
   chmod 700 "$SERVERS_DIR/runtime"
@@ -20,7 +21,10 @@ PA
   PULSE_PID=$!
   export PULSE_SERVER="unix:$SERVERS_DIR/pulse.sock"
   for _ in $(seq 50); do [ -S "$SERVERS_DIR/pulse.sock" ] && break; sleep 0.1; done
+}
 
+start_speech_servers() {
+  start_sound_server "$1"
   cp -r /etc/speech-dispatcher "$SERVERS_DIR/speechd"
   cat >> "$SERVERS_DIR/speechd/speechd.conf" <<SD
 AudioOutputMethod "pulse"

@@ -21,13 +21,14 @@ cases=("$@")
                                   es:keys:on:frequency es:one-switch:on:frequency ca:keys:off:alphabetical)
 interval_ms=${LISTEN_INTERVAL_MS:-500}
 source "$root/tests/app/xvfb-session.sh"
+source "$root/bench/speech/servers.sh"
 
 work=$(mktemp -d /tmp/brunzit-listen.XXXXXX)
-WM_PID= PULSE_PID=
+WM_PID=
 cleanup() {
   [ -n "${PROGRAM_PID:-}" ] && kill "$PROGRAM_PID" 2>/dev/null || true
   [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
-  [ -n "$PULSE_PID" ] && kill "$PULSE_PID" 2>/dev/null || true
+  stop_speech_servers
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
   wait 2>/dev/null || true
   [ -n "${LISTEN_KEEP:-}" ] && echo "kept: $work" >&2 || rm -rf "$work"
@@ -36,13 +37,7 @@ trap cleanup EXIT
 
 # A sound server must answer or the program reports that it has no voice; the
 # stand-in engine itself plays nothing.
-mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
-printf 'load-module module-native-protocol-unix auth-anonymous=1 socket=%s\nload-module module-null-sink sink_name=nullsink\nset-default-sink nullsink\n' \
-  "$work/pulse.sock" >"$work/pa.pa"
-XDG_RUNTIME_DIR="$work/runtime" HOME="$work" pulseaudio -n -F "$work/pa.pa" --daemonize=no \
-  --exit-idle-time=-1 --use-pid-file=no >"$work/pulse.log" 2>&1 & PULSE_PID=$!
-export PULSE_SERVER="unix:$work/pulse.sock"
-for _ in $(seq 50); do [ -S "$work/pulse.sock" ] && break; sleep 0.1; done
+start_sound_server "$work/servers"
 # No Speech Dispatcher: the voice list is eSpeak NG's voices, then UPCTV's.
 export SPEECHD_ADDRESS="unix_socket:$work/no-speechd.sock"
 
