@@ -200,8 +200,6 @@ void TFormPrincipal::SpeakNextPiece()
     if (first.toRead.isEmpty() || first.next == first.toRead.size())
         queued_.pop_front();
     Speak(spoken);
-    // A waiting engine runs events while it speaks: a stop may have emptied
-    // the queue meanwhile.
     if (queued_.empty())
         return;
     if (!readTimer_) {

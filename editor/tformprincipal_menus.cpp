@@ -19,6 +19,7 @@
 #include "editor/scanning.h"
 #include "editor/tformlletra.h"
 #include "editor/tformprincipal.h"
+#include "speech/textspeaker.h"
 #include "platform/cp1252.h"
 
 namespace {
@@ -497,7 +498,9 @@ bool TFormPrincipal::AutoScanning() const
 
 void TFormPrincipal::TimerAutoScanTimer()
 {
-    if (!AutoScanning() || speaking_ > 0)
+    // An item is never cut off by the next: where the engine can tell, a
+    // step waits until the item before has been said.
+    if (!AutoScanning() || speaking_ > 0 || (speaker_ && speaker_->StillSpeaking()))
         return;
     const brunzit::AutoScan::Tick tick = autoScan_.tick(selection_.layout());
     if (!tick.say.empty())

@@ -174,6 +174,13 @@ void SpeechService::StopSpeaking() {
     WriteIniString(kSection, kKeyReading, "0");
 }
 
+bool SpeechService::StillSpeaking() {
+    for (Slot& s : slots_) {
+        if (s.engine->speaking()) return true;
+    }
+    return false;
+}
+
 void SpeechService::Choose(int p) {
     Select(p);
     const EnginePosition position = CurrentPosition();

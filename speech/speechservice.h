@@ -50,6 +50,7 @@ public:
     void SpeakText(const std::string& text) override;
     // Silences every engine (what is said and what is queued) at once.
     void StopSpeaking() override;
+    bool StillSpeaking() override;
 
     // The list entries, Windows-1252, in list order.
     const std::vector<std::string>& Entries() const { return entries_; }

@@ -13,6 +13,9 @@ public:
     // dictionary has rewritten it.
     virtual void SpeakText(const std::string& text) = 0;
     virtual void StopSpeaking() = 0;
+    // Whether the voice still says or holds something given to it, where
+    // its engine can tell.
+    virtual bool StillSpeaking() { return false; }
 };
 
 }  // namespace brunzit

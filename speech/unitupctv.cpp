@@ -3,8 +3,6 @@
 #include <type_traits>
 #include <utility>
 
-#include "platform/windowing.h"
-
 namespace brunzit {
 
 int UpctvSpeedFromRate(int rate) {
@@ -87,7 +85,7 @@ void UpctvBinding::SetUpctvFemaleVoice(const std::string& language) {
     SetVoice(language, true);
 }
 
-void UpctvBinding::UpctvSpeak(const std::string& text) {
+void UpctvBinding::UpctvStartSpeaking(const std::string& text) {
     if (!library_.isLoaded()) return;
     if (upcTVStop_) upcTVStop_();
     std::string spoken = text;
@@ -96,13 +94,12 @@ void UpctvBinding::UpctvSpeak(const std::string& text) {
     }
     spoken += ' ';
     if (upcTVRead_) upcTVRead_(spoken.c_str());
-    // Keys and clicks wait until the engine is done and then come in order;
-    // timers still run, so the slots are looked up again after every wait: a
-    // handler run during it may have reloaded or unloaded the library. Losing
-    // the status entry ends the wait.
-    while (upcTVStatus_ && upcTVStatus_(0) != 0) {
-        WaitHoldingUserInput(200);
-    }
+}
+
+// Without a status entry nobody can tell: the engine counts as idle, so a
+// queue behind it never stalls.
+bool UpctvBinding::UpctvSpeaking() {
+    return library_.isLoaded() && upcTVStatus_ && upcTVStatus_(0) != 0;
 }
 
 void UpctvBinding::UpctvStop() {

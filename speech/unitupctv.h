@@ -1,9 +1,8 @@
 #pragma once
 // Binding of the UPCTV Catalan/Spanish engine, a library loaded at run time
-// and bound entry point by entry point. Speaking is synchronous from the
-// caller's side: UpctvSpeak polls the engine's status and keeps timers and
-// painting alive meanwhile (so it may be re-entered from a timer), while
-// user input stays queued until the wait ends.
+// and bound entry point by entry point. The engine says one text at a time
+// and a new one cuts off the old: whoever queues texts asks UpctvSpeaking
+// before starting the next.
 
 #include <cstdint>
 #include <string>
@@ -33,9 +32,11 @@ public:
     // language "catala" selects Catalan; any other text Spanish.
     void SetUpctvMaleVoice(const std::string& language);
     void SetUpctvFemaleVoice(const std::string& language);
-    // Stops the engine, speaks text (A..Z lower-cased, one blank appended)
-    // and returns when the engine reports it is idle.
-    void UpctvSpeak(const std::string& text);
+    // Stops the engine and starts saying text (A..Z lower-cased, one blank
+    // appended); returns at once.
+    void UpctvStartSpeaking(const std::string& text);
+    // Whether the engine reports it is still saying something.
+    bool UpctvSpeaking();
     void UpctvStop();
     void SetUpctvSpeed(int value);
 

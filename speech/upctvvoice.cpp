@@ -24,12 +24,17 @@ UpctvVoice::UpctvVoice(std::string libraryName, int osMajorVersion)
     TimerTreureFinestraUPCTV.setInterval(200);
     TimerTreureFinestraUPCTV.setObjectName(QStringLiteral("TimerTreureFinestraUPCTV"));
     QObject::connect(&TimerTreureFinestraUPCTV, &QTimer::timeout, [this] { TimerTreureFinestraUPCTVTimer(); });
+    // The old wait polled every 200 ms; texts now follow each other sooner.
+    TimerSeguentText.setInterval(25);
+    TimerSeguentText.setObjectName(QStringLiteral("TimerSeguentText"));
+    QObject::connect(&TimerSeguentText, &QTimer::timeout, [this] { TimerSeguentTextTimer(); });
     // Started before the load: the engine opens its window while loading.
     StartDismissing();
     loadedAtStart_ = binding_.LoadUpctvLibrary();
 }
 
 UpctvVoice::~UpctvVoice() {
+    TimerSeguentText.stop();
     binding_.FreeUpctvLibrary();
 }
 
@@ -61,11 +66,35 @@ bool UpctvVoice::chooseVoice(int index) {
 }
 
 void UpctvVoice::speak(const std::string& text) {
-    binding_.UpctvSpeak(text);
+    if (!waiting_.empty() || binding_.UpctvSpeaking()) {
+        waiting_.push_back(text);
+    } else {
+        binding_.UpctvStartSpeaking(text);
+    }
+    // Watched until the engine is idle, also with nothing queued, so that
+    // speaking() and the engine's own status agree.
+    TimerSeguentText.start();
 }
 
 void UpctvVoice::skip() {
+    waiting_.clear();
+    TimerSeguentText.stop();
     binding_.UpctvStop();
+}
+
+bool UpctvVoice::speaking() {
+    return !waiting_.empty() || (TimerSeguentText.isActive() && binding_.UpctvSpeaking());
+}
+
+void UpctvVoice::TimerSeguentTextTimer() {
+    if (binding_.UpctvSpeaking()) return;
+    if (waiting_.empty()) {
+        TimerSeguentText.stop();
+        return;
+    }
+    const std::string next = std::move(waiting_.front());
+    waiting_.pop_front();
+    binding_.UpctvStartSpeaking(next);
 }
 
 void UpctvVoice::setRate(int rate) {

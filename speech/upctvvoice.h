@@ -1,7 +1,9 @@
 #pragma once
 // The UPCTV engine as a voice engine: four fixed voices (male and female,
-// Catalan and Spanish), speed on the engine's own scale, and a speak that
-// waits until the text is said.
+// Catalan and Spanish) and speed on the engine's own scale. The engine says
+// one text at a time, so texts given while it speaks wait here, in order,
+// and a timer hands each on once the engine is idle: nobody's keys wait for
+// the engine.
 //
 // On newer systems the engine opens a window of its own when it is loaded;
 // a short-lived timer finds it by its title and presses Return on it. The
@@ -9,6 +11,7 @@
 // voice choice.
 
 #include <QTimer>
+#include <deque>
 #include <string>
 
 #include "speech/unitupctv.h"
@@ -30,10 +33,12 @@ public:
     // differs from the one it is set up for (a reload, then language and
     // speaker).
     bool chooseVoice(int index) override;
-    // Stops what the engine says, speaks and returns when it is done.
+    // Starts saying text, or queues it behind what the engine still says.
     void speak(const std::string& text) override;
+    // Silences the engine and drops the queue.
     void skip() override;
     void setRate(int rate) override;
+    bool speaking() override;
 
     // One tick of the window timer.
     void TimerTreureFinestraUPCTVTimer();
@@ -43,8 +48,14 @@ public:
     int CurrentUpctvVoice = -1;
     int OsMajorVersion = 0;
 
+    // Watches the engine while it speaks: hands on the next text once it
+    // is idle.
+    QTimer TimerSeguentText;
+
 private:
     void StartDismissing();
+    void TimerSeguentTextTimer();
+    std::deque<std::string> waiting_;
 
     UpctvBinding binding_;
     bool loadedAtStart_ = false;

@@ -32,6 +32,9 @@ public:
     virtual void skip() = 0;
     // Rate: -10 (slowest) .. 10 (fastest), 0 the engine's normal speed.
     virtual void setRate(int rate) = 0;
+    // Whether something given is still being said or waits; engines that
+    // cannot tell say no.
+    virtual bool speaking() { return false; }
 
     // Whether a voice of this engine can be heard: it lists voices and has
     // somewhere to play them.

@@ -36,12 +36,14 @@ public:
         ++stops;
         log.push_back("<stop>");
     }
+    bool StillSpeaking() override { return stillSpeaking; }
 
     std::vector<std::string> spoken;
     std::vector<std::string> log;  // texts and stops in order
     std::function<void()> duringSpeak;
     std::chrono::steady_clock::time_point lastAt{};
     int stops = 0;
+    bool stillSpeaking = false;
 };
 
 class WindowTest : public ::testing::Test {

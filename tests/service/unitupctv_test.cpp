@@ -1,3 +1,5 @@
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "speech/unitupctv.h"
@@ -19,7 +21,8 @@ TEST_F(ServiceTest, LoadingBindsTheLibraryAndSetsNormalSpeed) {
 
     UpctvBinding missing(kNoUpctv);
     EXPECT_FALSE(missing.LoadUpctvLibrary());
-    missing.UpctvSpeak("res");  // skipped, not a crash
+    missing.UpctvStartSpeaking("res");  // skipped, not a crash
+    EXPECT_FALSE(missing.UpctvSpeaking());
     missing.SetUpctvMaleVoice("catala");
 }
 
@@ -112,31 +115,60 @@ TEST_F(ServiceTest, UpctvTextIsLowerCasedWithABlankAppended) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.given);
         ClearUpctvCalls();
-        binding.UpctvSpeak(row.given);
+        binding.UpctvStartSpeaking(row.given);
         std::string log;
         for (const auto& line : UpctvCalls()) log += line + "\n";
-        EXPECT_EQ(log, std::string("upcTVStop\nupcTVRead ") + row.read + "\nupcTVStatus 0 -> 0\n");
+        EXPECT_EQ(log, std::string("upcTVStop\nupcTVRead ") + row.read + "\n");
     }
 }
 
-TEST_F(ServiceTest, UpctvSpeakWaitsAndASecondTextCutsInDuringTheWait) {
+// The engine cuts off what it says when given a new text, so texts given
+// while it speaks wait in order; none of it holds the caller.
+TEST_F(ServiceTest, UpctvTextsGivenWhileItSpeaksFollowInOrderWithoutWaiting) {
     setenv("RECORDING_UPCTV_BUSY", "2", 1);
     auto form = FullService();
     form->Choose(kFirstUpctv);
     ClearUpctvCalls();
-    bool innerDone = false;
-    QTimer::singleShot(0, [&] {
-        form->SpeakText("segon");
-        innerDone = true;
-    });
     form->SpeakText("primer");
-    EXPECT_TRUE(innerDone);
-    EXPECT_EQ(UpctvCalls(), (Calls{"upcTVStop", "upcTVRead [primer ]", "upcTVStatus 0 -> 1",
-                                   // the key press handled during the wait
-                                   "upcTVStop", "upcTVRead [segon ]", "upcTVStatus 0 -> 1", "upcTVStatus 0 -> 1",
-                                   "upcTVStatus 0 -> 0",
-                                   // back in the first call: the engine is idle
-                                   "upcTVStatus 0 -> 0"}));
+    form->SpeakText("segon");
+    form->SpeakText("tercer");
+    EXPECT_TRUE(form->StillSpeaking());
+    EXPECT_EQ(UpctvCalls(),
+              (Calls{"upcTVStatus 0 -> 0", "upcTVStop", "upcTVRead [primer ]", "upcTVStatus 0 -> 1"}));
+
+    QElapsedTimer clock;
+    clock.start();
+    while (form->StillSpeaking() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(form->StillSpeaking());
+    Calls reads;
+    for (const auto& line : UpctvCalls()) {
+        if (line.rfind("upcTVRead", 0) == 0) reads.push_back(line);
+    }
+    EXPECT_EQ(reads, (Calls{"upcTVRead [primer ]", "upcTVRead [segon ]", "upcTVRead [tercer ]"}));
+    // Each text was started only once the engine said it was idle.
+    const Calls calls = UpctvCalls();
+    for (std::size_t i = 1; i < calls.size(); ++i) {
+        if (calls[i] == "upcTVStop") {
+            EXPECT_EQ(calls[i - 1], "upcTVStatus 0 -> 0") << i;
+        }
+    }
+    unsetenv("RECORDING_UPCTV_BUSY");
+}
+
+TEST_F(ServiceTest, StoppingUpctvDropsWhatWaits) {
+    setenv("RECORDING_UPCTV_BUSY", "1000", 1);
+    auto form = FullService();
+    form->Choose(kFirstUpctv);
+    form->SpeakText("primer");
+    form->SpeakText("segon");
+    ClearUpctvCalls();
+    form->StopSpeaking();
+    EXPECT_FALSE(form->StillSpeaking());
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 150) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (const auto& line : UpctvCalls()) EXPECT_EQ(line.rfind("upcTVRead", 0), std::string::npos) << line;
+    unsetenv("RECORDING_UPCTV_BUSY");
 }
 
 TEST_F(ServiceTest, DestroyingTheServiceUnloadsTheLibrary) {
