@@ -114,6 +114,12 @@ QString tooLarge() {
         .arg(MaxDocumentBytes / (1024 * 1024));
 }
 
+QString lineTooLong() {
+    return QStringLiteral("El fitxer t\u00E9 una l\u00EDnia massa llarga: nom\u00E9s es poden obrir fitxers amb "
+                          "l\u00EDnies de fins a %1 MB.")
+        .arg(MaxLineBytes / (1024 * 1024));
+}
+
 QString systemError() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -234,7 +240,7 @@ QString readDocument(const QString& path, Handover& handover, const std::functio
 
     static const QByteArrayView Bom("\xEF\xBB\xBF");
     bool first = true, bom = false, nonAscii = false, utf8 = true;
-    qsizetype checked = 0;
+    qsizetype checked = 0, lineBytes = 0;
     QString error;
     const bool whole = readPieces(fd.get(), checked, error, [&](QByteArrayView piece) {
         if (first)
@@ -242,6 +248,14 @@ QString readDocument(const QString& path, Handover& handover, const std::functio
         first = false;
         nonAscii = nonAscii || std::any_of(piece.begin(), piece.end(), [](char c) { return c & 0x80; });
         utf8 = utf8 && piece.isValidUtf8();
+        // CR and LF are the only line breaks the editor's lines end at.
+        for (const char c : piece) {
+            lineBytes = c == '\n' || c == '\r' ? 0 : lineBytes + 1;
+            if (lineBytes > MaxLineBytes) {
+                error = lineTooLong();
+                return false;
+            }
+        }
         return true;
     });
     if (!whole)

@@ -296,6 +296,7 @@ TEST(Documents, WhatCannotBeADocumentChangesNothing) {
         {"a named pipe", "pipe.txt", "canonada"},
         {"a device", "/dev/zero", "dispositiu"},
         {"over the limit", "huge.txt", "64 MB"},
+        {"a line over the limit", "longline.txt", "l\u00EDnies de fins a 1 MB"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -306,6 +307,7 @@ TEST(Documents, WhatCannotBeADocumentChangesNothing) {
         QFile huge(desk.path("huge.txt"));
         ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(brunzit::MaxDocumentBytes + 1));
         huge.close();
+        writeBytes(desk.path("longline.txt"), "short\r\n" + QByteArray(brunzit::MaxLineBytes + 1, 'w') + "\r\n");
         typeText(desk.editor, QStringLiteral("kept"));
         const QString path = c.file[0] == '/' ? QString::fromLatin1(c.file) : desk.path(c.file);
         EXPECT_FALSE(desk.documents.LoadDocument(path));
@@ -345,6 +347,10 @@ TEST(Documents, LongFilesOpenAsTheyDecode) {
         {"UTF-8 only at the end", ascii + "\xC3\xA9", TextEncoding::Utf8},
         {"broken UTF-8 only at the end", "\xC3\xA9" + ascii + "\xC3", TextEncoding::Windows1252},
         {"Windows-1252 only at the start", "\xE9" + ascii, TextEncoding::Windows1252},
+        {"lines as long as allowed",
+         QByteArray(brunzit::MaxLineBytes, 'w') + "\r" + QByteArray(brunzit::MaxLineBytes, 'v') + "\n" +
+             QByteArray(brunzit::MaxLineBytes, 'u'),
+         TextEncoding::Windows1252},
     };
     const QByteArray utf8Unit = "\r\n\xF0\x9F\x98\x80\xE2\x82\xAC\r\xC3\xA0\n";
     const QByteArray cp1252Unit = "\r\n\xE0\r\r\n\n\xE9";
