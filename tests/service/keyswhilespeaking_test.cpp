@@ -32,7 +32,7 @@ void Type(Display* display, KeySym key) {
     XSync(display, False);
 }
 
-TEST(HeldInput, KeysTypedWhileUpctvSpeaksAreHandledAtOnceInOrder) {
+TEST(KeysWhileSpeaking, KeysTypedWhileUpctvSpeaksAreHandledAtOnceInOrder) {
     QLineEdit edit;
     edit.show();
     edit.activateWindow();
