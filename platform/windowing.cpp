@@ -28,7 +28,7 @@ int osMajorVersion()
 
 namespace {
 
-void Wait(int ms, QEventLoop::ProcessEventsFlags flags)
+void Wait(int ms)
 {
     if (ms <= 0)
         return;
@@ -47,19 +47,14 @@ void Wait(int ms, QEventLoop::ProcessEventsFlags flags)
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     timer.start(ms);
-    loop.exec(flags);
+    loop.exec();
 }
 
 }  // namespace
 
 void WaitProcessingMessages(int ms)
 {
-    Wait(ms, QEventLoop::AllEvents);
-}
-
-void WaitHoldingUserInput(int ms)
-{
-    Wait(ms, QEventLoop::ExcludeUserInputEvents);
+    Wait(ms);
 }
 
 }  // namespace brunzit

@@ -15,8 +15,5 @@ int osMajorVersion();
 // Returns after ms milliseconds; events, timers and input are handled
 // meanwhile, re-entrantly, without spinning a processor core.
 void WaitProcessingMessages(int ms);
-// The same, except that user input (keys, clicks) is not handled meanwhile:
-// it stays queued and is handled afterwards, in the order it came.
-void WaitHoldingUserInput(int ms);
 
 }  // namespace brunzit
