@@ -15,28 +15,15 @@ root=$(cd "$here/../.." && pwd)
 bin_dir=${1:-$root/build/bin}
 source "$root/tests/app/xvfb-session.sh"
 source "$here/servers.sh"
+source "$here/standin-session.sh"
 
 work=$(mktemp -d /tmp/brunzit-escape.XXXXXX)
-WM_PID=
 cleanup() {
-  [ -n "${PROGRAM_PID:-}" ] && kill "$PROGRAM_PID" 2>/dev/null || true
-  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
-  stop_speech_servers
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-  wait 2>/dev/null || true
+  stop_standin_session
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-start_sound_server "$work/servers"
-export SPEECHD_ADDRESS="unix_socket:$work/no-speechd.sock"
-start_xvfb
-openbox >/dev/null 2>&1 & WM_PID=$!
-sleep 0.5
-unset QT_QPA_PLATFORM
-printf '#!/bin/sh\nexec sleep %s\n' "${SAY_SECONDS:-10}" >"$work/speaker"
-chmod +x "$work/speaker"
-export UPCTV_SPEAKER_PROGRAM="$work/speaker"
+start_standin_session "$work" "${SAY_SECONDS:-10}"
 
 # start VOICE: the program with that voice position; true once a key is
 # said through the stand-in engine.

@@ -22,34 +22,16 @@ cases=("$@")
 interval_ms=${LISTEN_INTERVAL_MS:-500}
 source "$root/tests/app/xvfb-session.sh"
 source "$root/bench/speech/servers.sh"
+source "$root/bench/speech/standin-session.sh"
 
 work=$(mktemp -d /tmp/brunzit-listen.XXXXXX)
-WM_PID=
 cleanup() {
-  [ -n "${PROGRAM_PID:-}" ] && kill "$PROGRAM_PID" 2>/dev/null || true
-  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
-  stop_speech_servers
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-  wait 2>/dev/null || true
+  stop_standin_session
   [ -n "${LISTEN_KEEP:-}" ] && echo "kept: $work" >&2 || rm -rf "$work"
 }
 trap cleanup EXIT
-
-# A sound server must answer or the program reports that it has no voice; the
-# stand-in engine itself plays nothing.
-start_sound_server "$work/servers"
-# No Speech Dispatcher: the voice list is eSpeak NG's voices, then UPCTV's.
-export SPEECHD_ADDRESS="unix_socket:$work/no-speechd.sock"
-
-start_xvfb
-openbox >/dev/null 2>&1 & WM_PID=$!
-sleep 0.5
-unset QT_QPA_PLATFORM
-
-# Speech takes a realistic but small time: the engine's child runs this long.
-printf '#!/bin/sh\nexec sleep 0.05\n' >"$work/speaker"
-chmod +x "$work/speaker"
-export UPCTV_SPEAKER_PROGRAM="$work/speaker"
+# Speech takes a realistic but small time: 50 ms a text.
+start_standin_session "$work" 0.05
 
 yes_no() { [ "$1" = on ] && printf 'S\xcd' || printf 'NO'; }
 
