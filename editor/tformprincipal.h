@@ -324,7 +324,7 @@ private:
         TFormPrincipal* form_;
     };
     bool cutPending_ = false;
-    int speaking_ = 0;   // inside SpeakText (a box it shows runs events)
+    int speaking_ = 0;   // inside SpeakText: a voice that runs events meanwhile starts nothing else
     bool polling_ = false;
     QObject* clickOnly_ = nullptr;  // swallows clicks while mouse-click control is on
     void ReplaceBexo();
